@@ -1,0 +1,4 @@
+// The program's console lines.
+#pragma once
+
+void ConsolePrintf(const wchar_t* pszFormat, ...);

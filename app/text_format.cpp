@@ -1,0 +1,23 @@
+#include "app/text_format.h"
+
+#include <cwchar>
+#include <vector>
+
+std::wstring FormatWideV(size_t nMaxChars, const wchar_t* pszFormat, va_list args) {
+    // A C runtime may fail a format that does not fit, and leave the buffer
+    // unterminated, so grow until it fits (within reason) and cut afterwards.
+    const size_t kLargest = size_t{1} << 24;
+    for (size_t size = nMaxChars + 1;; size *= 4) {
+        std::vector<wchar_t> buffer(size, L'\0');
+        va_list copy;
+        va_copy(copy, args);
+        const int n = std::vswprintf(buffer.data(), size, pszFormat, copy);
+        va_end(copy);
+        if (n >= 0 || size >= kLargest) {
+            buffer[size - 1] = L'\0';
+            std::wstring text(buffer.data());
+            if (text.size() > nMaxChars) text.resize(nMaxChars);
+            return text;
+        }
+    }
+}

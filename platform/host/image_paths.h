@@ -1,0 +1,28 @@
+// Windows paths of the image, resolved to host paths.
+#pragma once
+
+#include "platform_api.h"
+
+#include <string>
+
+namespace host {
+
+struct ResolvedPath {
+    std::string strHost;  // the host path; for a missing last component, with the case given
+    bool bExists = false;
+    bool bIsDirectory = false;
+};
+
+// Resolves a Windows path: "C:\..." is DIR/drive_c/..., a rooted path without
+// a drive is on C:, a relative one is below the current directory. "\" and "/"
+// both separate; empty components and "." are dropped and ".." never climbs
+// above the drive's root (or the current directory), so no path leaves them.
+// Each component matches the folder's entries ignoring case; links are not
+// followed. Under WOW64 the Windows directory's System32 is SysWOW64 until
+// the process turns redirection off.
+// Returns 0, or ERROR_PATH_NOT_FOUND (empty path, missing drive, a missing
+// folder on the way), ERROR_INVALID_NAME (a bad character or component),
+// ERROR_FILENAME_EXCED_RANGE, ERROR_ACCESS_DENIED (a link on the way).
+DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult);
+
+}  // namespace host

@@ -1,0 +1,157 @@
+#include "image_state.h"
+
+#include "host_control.h"
+#include "reg_file_reader.h"
+#include "wide_text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace host {
+
+ImageState& Image() {
+    static ImageState state;
+    return state;
+}
+
+namespace {
+
+const wchar_t kCurrentVersionKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Reads the machine's facts from its own registry, as Windows would know them.
+void ReadMachineFacts(ImageState& image) {
+    RegistryTree& reg = image.registry;
+    std::wstring arch = ReadRegistryText(
+        reg, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", L"PROCESSOR_ARCHITECTURE");
+    image.bIs64Bit = EqualsNoCase(arch, L"AMD64");
+
+    DWORD number = 0;
+    std::wstring version = ReadRegistryText(reg, kCurrentVersionKey, L"CurrentVersion");
+    if (ReadRegistryDword(reg, kCurrentVersionKey, L"CurrentMajorVersionNumber", &number)) {
+        image.dwMajorVersion = number;
+        image.dwMinorVersion = 0;
+        if (ReadRegistryDword(reg, kCurrentVersionKey, L"CurrentMinorVersionNumber", &number)) {
+            image.dwMinorVersion = number;
+        }
+    } else if (!version.empty() && version[0] >= L'0' && version[0] <= L'9') {
+        image.dwMajorVersion = static_cast<DWORD>(wcstoul(version.c_str(), nullptr, 10));
+        size_t dot = version.find(L'.');
+        image.dwMinorVersion =
+            dot == std::wstring::npos ? 0 : static_cast<DWORD>(wcstoul(version.c_str() + dot + 1, nullptr, 10));
+    } else {
+        image.dwMajorVersion = 10;
+        image.dwMinorVersion = 0;
+    }
+    std::wstring build = ReadRegistryText(reg, kCurrentVersionKey, L"CurrentBuildNumber");
+    image.dwBuildNumber = static_cast<DWORD>(wcstoul(build.c_str(), nullptr, 10));
+
+    std::wstring acp = ReadRegistryText(reg, L"SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage", L"ACP");
+    unsigned long cp = wcstoul(acp.c_str(), nullptr, 10);
+    image.nAnsiCodePage = cp == 0 ? 1252 : static_cast<UINT>(cp);
+
+    image.strWindowsDir = ReadRegistryText(reg, kCurrentVersionKey, L"SystemRoot");
+    if (image.strWindowsDir.empty()) image.strWindowsDir = L"C:\\Windows";
+}
+
+}  // namespace
+
+bool LoadImage(const std::string& dir, std::string* pError) {
+    UnloadImage();
+    ImageState& image = Image();
+    std::string root = dir;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    if (root.empty() || !IsDirectory(root)) {
+        *pError = "image folder \"" + dir + "\" does not exist";
+        return false;
+    }
+    if (!IsDirectory(root + "/drive_c")) {
+        *pError = "\"" + dir + "\" is not a Windows image: it has no drive_c folder";
+        return false;
+    }
+    const std::string regDir = root + "/registry";
+    DIR* d = opendir(regDir.c_str());
+    if (!d) {
+        *pError = "\"" + dir + "\" is not a Windows image: it has no registry folder";
+        return false;
+    }
+    std::vector<std::string> files;
+    while (dirent* entry = readdir(d)) {
+        std::string name = entry->d_name;
+        if (name.size() > 4 && EqualsNoCase(WideFromUtf8(name.substr(name.size() - 4)), L".reg")) {
+            files.push_back(name);
+        }
+    }
+    closedir(d);
+    std::sort(files.begin(), files.end());
+    if (files.empty()) {
+        *pError = "\"" + regDir + "\" holds no .reg file";
+        return false;
+    }
+    for (const std::string& name : files) {
+        if (!ApplyRegFile(regDir + "/" + name, image.registry, pError)) {
+            image.registry.Clear();
+            return false;
+        }
+    }
+    image.strRoot = root;
+    ReadMachineFacts(image);
+    image.bLoaded = true;
+    return true;
+}
+
+void UnloadImage() {
+    ImageState& image = Image();
+    image.bLoaded = false;
+    image.strRoot.clear();
+    image.registry.Clear();
+    image.bIs64Bit = false;
+    image.dwMajorVersion = 10;
+    image.dwMinorVersion = 0;
+    image.dwBuildNumber = 0;
+    image.nAnsiCodePage = 1252;
+    image.strWindowsDir.clear();
+    image.bFsRedirectionDisabled = false;
+}
+
+void PinClock(WORD wHour, WORD wMinute, WORD wSecond) {
+    ImageState& image = Image();
+    image.bClockPinned = true;
+    image.pinnedTime = SYSTEMTIME{};
+    image.pinnedTime.wYear = 2026;
+    image.pinnedTime.wMonth = 1;
+    image.pinnedTime.wDay = 1;
+    image.pinnedTime.wHour = wHour;
+    image.pinnedTime.wMinute = wMinute;
+    image.pinnedTime.wSecond = wSecond;
+}
+
+DWORD Win32ErrorFromErrno(int err) {
+    switch (err) {
+        case ENOENT: return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EISDIR: return ERROR_ACCESS_DENIED;
+        case EEXIST: return ERROR_ALREADY_EXISTS;
+        case ENOSPC:
+        case EDQUOT: return ERROR_DISK_FULL;
+        case EROFS: return ERROR_WRITE_PROTECT;
+        case EBUSY:
+        case ETXTBSY: return ERROR_SHARING_VIOLATION;
+        case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+        case EINVAL: return ERROR_INVALID_NAME;
+        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+        case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+        default: return ERROR_IO_DEVICE;
+    }
+}
+
+}  // namespace host

@@ -1,0 +1,4 @@
+// The Windows process entry: the wide main runs the program.
+int DravolinMain();
+
+int wmain() { return DravolinMain(); }
