@@ -1,0 +1,21 @@
+// Runs the built dravolin on an image and gathers what a user sees.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace test {
+
+struct RunOutcome {
+    int nExitCode = -1;
+    std::string strConsole;  // standard output
+    std::string strErrors;   // standard error
+    bool bLogWritten = false;
+    std::string strLog;      // Dravolin.log, as bytes
+};
+
+// Runs dravolin in a fresh working folder with "--image <root>", a pinned
+// clock and the extra arguments.
+RunOutcome RunDravolin(const std::string& imageRoot, const std::vector<std::string>& extraArgs = {});
+
+}  // namespace test
