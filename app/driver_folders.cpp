@@ -46,3 +46,10 @@ bool CreateDeviceFolder(DeviceCategory category, const std::wstring& strServiceN
     }
     return true;
 }
+
+std::wstring DeviceFilePath(DeviceCategory category, const std::wstring& strServiceName,
+                            const std::wstring& strFileName) {
+    const std::wstring* pFolder = CategoryFolder(category);
+    if (!pFolder) return std::wstring();
+    return *pFolder + strServiceName + L"\\" + strFileName;
+}

@@ -13,3 +13,8 @@ bool CreateDriverFolders();
 // Creates "<category folder><service name>" unless it exists; false, with a
 // log line, when it cannot be created.
 bool CreateDeviceFolder(DeviceCategory category, const std::wstring& strServiceName);
+
+// "<category folder><service name>\<file name>", where a device's files are
+// copied to; empty for a category outside the four.
+std::wstring DeviceFilePath(DeviceCategory category, const std::wstring& strServiceName,
+                            const std::wstring& strFileName);

@@ -1,0 +1,109 @@
+#include "devices/catalog_copy.h"
+
+#include "app/driver_folders.h"
+#include "app/file_names.h"
+#include "app/globals.h"
+#include "app/run_log.h"
+#include "devices/class_key_inf_copy.h"
+#include "devices/driver_file_copy.h"
+#include "inf/inf_file.h"
+
+namespace {
+
+std::wstring CatalogStorePath(const std::wstring& strCatalogName) {
+    return g_strSystemRoot + L"System32\\catroot\\{F750E6C3-38EE-11D1-85E5-00C04FC295EE}\\" + strCatalogName;
+}
+
+bool Exists(const std::wstring& strPath) { return GetFileAttributesW(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool BeginsWithOem(const std::wstring& strName) {
+    if (strName.size() < 3) return false;
+    const wchar_t* const pszOem = L"oem";
+    for (size_t i = 0; i < 3; ++i) {
+        wchar_t ch = strName[i];
+        if (ch >= L'A' && ch <= L'Z') ch = static_cast<wchar_t>(ch + 32);
+        if (ch != pszOem[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::wstring ReplaceInfWithCat(const std::wstring& strText) {
+    std::wstring strResult = strText;
+    for (size_t nAt = strResult.find(L".inf"); nAt != std::wstring::npos; nAt = strResult.find(L".inf", nAt + 4)) {
+        strResult.replace(nAt, 4, L".cat");
+    }
+    return strResult;
+}
+
+bool CopyCatalogFile(CRegistryKey& instanceKey, DeviceCategory category, const std::wstring& strServiceName) {
+    std::wstring strMfg;
+    (void)instanceKey.QueryStringValue(L"Mfg", strMfg);
+    const std::wstring strInfName = GetInfNameFromMfg(strMfg);
+    const std::wstring strCatalogPath = CatalogStorePath(ReplaceInfWithCat(strInfName));
+    if (!Exists(strCatalogPath)) return true;
+
+    const std::wstring strInfPath = g_strSystemRoot + L"Inf\\" + strInfName;
+    CInfFile inf(strInfPath);
+    if (!inf.Load()) {
+        LogMessage(L"Failed to open inf file %ls", strInfPath.c_str());
+        return false;
+    }
+    inf.Parse();
+    InfEntryRef catalogEntry;
+    if (!inf.FindVersionEntry(L"CatalogFile", catalogEntry)) {
+        inf.Unload();
+        return true;
+    }
+    const std::wstring strCatalogName = catalogEntry.Value();
+    inf.Unload();
+
+    const std::wstring strTarget = DeviceFilePath(category, strServiceName, strCatalogName);
+    const bool bPlain = IsPlainFileName(strServiceName) && IsPlainFileName(strCatalogName);
+    DWORD dwError = ERROR_SUCCESS;
+    if (CopyDriverFile(strCatalogPath, strTarget, bPlain, &dwError)) return true;
+    if (bPlain && CopyDriverFile(strCatalogPath, strTarget, bPlain, &dwError)) return true;
+    LogCopyFailure(L"Failed to copy CAT file %ls", strCatalogPath, dwError);
+    return false;
+}
+
+bool CopyAcpiCatalogFile(DeviceCategory category, const std::wstring& strServiceName,
+                         const std::wstring& strSourceInf, const std::wstring& strTargetInf) {
+    std::wstring strCatalogPath;
+    bool bCatalogPathKnown = false;
+    const size_t nLastSlash = strSourceInf.rfind(L'\\');
+    if (nLastSlash != std::wstring::npos) {
+        const std::wstring strFoundName = strSourceInf.substr(nLastSlash + 1);
+        if (BeginsWithOem(strFoundName)) {
+            strCatalogPath = ReplaceInfWithCat(CatalogStorePath(strFoundName));
+            bCatalogPathKnown = true;
+        }
+    }
+
+    CInfFile inf(strTargetInf);
+    if (!inf.Load()) {
+        LogMessage(L"Failed to open ACPI target inf file %ls", strTargetInf.c_str());
+        return false;
+    }
+    inf.Parse();
+    InfEntryRef catalogEntry;
+    if (!inf.FindVersionEntry(L"CatalogFile", catalogEntry)) {
+        inf.Unload();
+        return true;
+    }
+    const std::wstring strCatalogName = catalogEntry.Value();
+    inf.Unload();
+
+    if (!bCatalogPathKnown) strCatalogPath = CatalogStorePath(strCatalogName);
+    if (!Exists(strCatalogPath)) return true;
+
+    const std::wstring strTarget = DeviceFilePath(category, strServiceName, strCatalogName);
+    DWORD dwError = ERROR_SUCCESS;
+    if (!CopyDriverFile(strCatalogPath, strTarget, IsPlainFileName(strServiceName) && IsPlainFileName(strCatalogName),
+                        &dwError)) {
+        LogCopyFailure(L"Failed to copy CAT file %ls", strCatalogPath, dwError);
+        return false;
+    }
+    return true;
+}
