@@ -1,0 +1,280 @@
+#include "inf/model_matcher.h"
+
+#include "platform.h"
+
+#include <cwchar>
+#include <functional>
+#include <initializer_list>
+
+namespace {
+
+// Working buffers hold at most 259 characters and a terminator. A longer
+// value or composed section name is cut there: the search then goes on with
+// the cut text, which can only fail to find what the full text would name.
+constexpr size_t kWorkChars = 260;
+using WorkText = wchar_t[kWorkChars];
+
+// An item that is none (a string token that did not resolve) takes part as
+// empty text.
+const wchar_t* TextOrEmpty(const wchar_t* pszText) { return pszText ? pszText : L""; }
+
+bool Contains(const wchar_t* pszText, const wchar_t* pszPart) {
+    return std::wcsstr(TextOrEmpty(pszText), TextOrEmpty(pszPart)) != nullptr;
+}
+
+// Copies the text into the buffer, cut to 259 characters, so that SplitList
+// cuts the copy and not the INF's own text.
+wchar_t* CopyWorkText(const wchar_t* pszText, WorkText& buffer) {
+    size_t n = 0;
+    if (pszText) {
+        for (; n < kWorkChars - 1 && pszText[n]; ++n) buffer[n] = pszText[n];
+    }
+    buffer[n] = L'\0';
+    return buffer;
+}
+
+// Joins the parts into the buffer, cut to 259 characters: "%s.%s" and the
+// other section name formats.
+const wchar_t* ComposeName(WorkText& buffer, std::initializer_list<const wchar_t*> parts) {
+    size_t n = 0;
+    for (const wchar_t* pszPart : parts) {
+        for (const wchar_t* p = TextOrEmpty(pszPart); *p && n < kWorkChars - 1; ++p) buffer[n++] = *p;
+    }
+    buffer[n] = L'\0';
+    return buffer;
+}
+
+bool LiesIn(const wchar_t* pszText, const WorkText& buffer) {
+    const std::less<const wchar_t*> before;
+    return !before(pszText, buffer) && before(pszText, buffer + kWorkChars);
+}
+
+// Upper-cases an item for a comparison. An item of the working copy is
+// upper-cased where it stands; one that a string token resolved to lies in
+// the INF's "Strings" text, which stays as written, and is upper-cased in a copy.
+const wchar_t* UpperCaseItem(wchar_t* pszItem, const WorkText& owner, WorkText& scratch) {
+    if (!pszItem) return L"";
+    wchar_t* pszUpper = LiesIn(pszItem, owner) ? pszItem : CopyWorkText(pszItem, scratch);
+    platform::UpperCaseInPlace(pszUpper);
+    return pszUpper;
+}
+
+void CutAtFirstDot(wchar_t* pszText) {
+    if (!pszText) return;
+    wchar_t* pDot = std::wcschr(pszText, L'.');
+    if (pDot) *pDot = L'\0';
+}
+
+// The caller's device IDs, upper-cased in place as they first take part in a
+// comparison. Every walk goes through the list from its start, so the IDs
+// that took part are always its first ones; each is upper-cased once.
+class CDeviceIds {
+public:
+    explicit CDeviceIds(std::vector<std::wstring>& ids) : m_ids(ids) {}
+    size_t GetCount() const { return m_ids.size(); }
+    const wchar_t* Get(size_t nIndex) {
+        std::wstring& strId = m_ids[nIndex];
+        if (nIndex >= m_nUpperCased) {
+            if (!strId.empty()) platform::UpperCaseInPlace(&strId[0]);
+            m_nUpperCased = nIndex + 1;
+        }
+        return strId.c_str();
+    }
+
+private:
+    std::vector<std::wstring>& m_ids;
+    size_t m_nUpperCased = 0;
+};
+
+// Examines a manufacturer entry's items from the last to the first. An item
+// with a version above 6.0 after its first "." is passed over; the first
+// other one whose upper-cased text contains the platform tag opens the gate.
+bool OpensPlatformGate(const std::vector<wchar_t*>& list, const wchar_t* pszTag, bool& bNamesAmd64) {
+    // Both numbers go through the locale's conversion at single precision,
+    // so a locale with another decimal separator reads both the same way.
+    const float fBound = static_cast<float>(platform::ReadDecimal(L"6.0"));
+    for (size_t k = list.size(); k-- > 0;) {
+        const wchar_t* pszItem = TextOrEmpty(list[k]);
+        const wchar_t* pDot = std::wcschr(pszItem, L'.');
+        if (pDot && static_cast<float>(platform::ReadDecimal(pDot + 1)) > fBound) continue;
+        WorkText szUpper;
+        platform::UpperCaseInPlace(CopyWorkText(pszItem, szUpper));
+        if (std::wcsstr(szUpper, pszTag)) {
+            bNamesAmd64 = std::wcsstr(szUpper, L"AMD64") != nullptr;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The model line that matched, with the texts the later steps build on.
+struct ModelMatch {
+    InfEntryRef line;
+    WorkText szLine;          // the line's value, cut into its items
+    WorkText szModels;        // the models section it stood in, as looked up
+    WorkText szDecoration;    // the decoration of that section (cut at "." later)
+    bool bDecorated = false;  // false for the plain models section
+    const wchar_t* pszInstall = nullptr;
+    const wchar_t* pszId = nullptr;  // the matching ID, upper-cased
+    WorkText szIdScratch[2];
+};
+
+// Tries one model line: its hardware ID, then its first compatible ID,
+// against each device ID in list order.
+bool MatchModelLine(const std::vector<wchar_t*>& items, CDeviceIds& ids, ModelMatch& match) {
+    if (items.size() < 2) return false;
+    const wchar_t* pszHardwareId = UpperCaseItem(items[1], match.szLine, match.szIdScratch[0]);
+    const wchar_t* pszCompatibleId = nullptr;
+    for (size_t i = 0; i < ids.GetCount(); ++i) {
+        const wchar_t* pszDeviceId = ids.Get(i);
+        if (Contains(pszHardwareId, pszDeviceId)) {
+            match.pszId = pszHardwareId;
+            return true;
+        }
+        if (items.size() < 3) continue;
+        if (!pszCompatibleId) pszCompatibleId = UpperCaseItem(items[2], match.szLine, match.szIdScratch[1]);
+        if (Contains(pszCompatibleId, pszDeviceId)) {
+            match.pszId = pszCompatibleId;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The models sections from the last decoration down to the first, then the
+// plain one; in each, the model lines in file order. The first line that
+// matches any device ID wins.
+bool FindModelLine(CInfFile& inf, const std::vector<wchar_t*>& list, CDeviceIds& ids, ModelMatch& match) {
+    std::vector<wchar_t*> items;
+    for (size_t k = list.size(); k-- > 0;) {
+        if (k == 0) {
+            CopyWorkText(TextOrEmpty(list[0]), match.szModels);
+        } else {
+            ComposeName(match.szModels, {list[0], L".", list[k]});
+        }
+        InfSectionRef models;
+        if (!inf.FindSection(match.szModels, models)) continue;
+        for (size_t e = 0; e < models.GetEntryCount(); ++e) {
+            const InfEntryRef line = models.GetEntry(e);
+            inf.SplitList(CopyWorkText(line.Value(), match.szLine), items);
+            if (!MatchModelLine(items, ids, match)) continue;
+            match.line = line;
+            match.pszInstall = TextOrEmpty(items[0]);
+            match.bDecorated = k > 0;
+            // A copy, so that cutting it at its "." later leaves a decoration
+            // that came from the "Strings" text as written.
+            CopyWorkText(match.bDecorated ? TextOrEmpty(list[k]) : L"", match.szDecoration);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Tries the section names in order; the first that exists is left in szName.
+// The third name of each search uses the decoration cut at its first ".",
+// and the cut stays for what follows.
+bool FindInstallSection(CInfFile& inf, ModelMatch& match, WorkText& szName, InfSectionRef& install) {
+    const wchar_t* pszInstall = match.pszInstall;
+    wchar_t* pszDecoration = match.bDecorated ? match.szDecoration : nullptr;
+    const wchar_t* pszSuffix = pszDecoration ? pszDecoration : L"NT";
+    auto tryName = [&](std::initializer_list<const wchar_t*> parts) {
+        return inf.FindSection(ComposeName(szName, parts), install);
+    };
+    if (tryName({pszInstall}) || tryName({pszInstall, L".", pszSuffix})) return true;
+    CutAtFirstDot(pszDecoration);
+    return tryName({pszInstall, L".", pszSuffix}) || tryName({pszInstall, L".NT"});
+}
+
+bool FindServicesSection(CInfFile& inf, ModelMatch& match, WorkText& szName) {
+    const wchar_t* pszInstall = match.pszInstall;
+    wchar_t* pszDecoration = match.bDecorated ? match.szDecoration : nullptr;
+    const wchar_t* pszSuffix = pszDecoration ? pszDecoration : L"NT";
+    InfSectionRef services;
+    auto tryName = [&](std::initializer_list<const wchar_t*> parts) {
+        return inf.FindSection(ComposeName(szName, parts), services);
+    };
+    if (tryName({pszInstall, L".Services"}) || tryName({pszInstall, L".", pszSuffix, L".Services"})) return true;
+    CutAtFirstDot(pszDecoration);
+    return tryName({pszInstall, L".", pszSuffix, L".Services"}) || tryName({pszInstall, L".NT.Services"});
+}
+
+// Splits a "DriverVer" value in a working copy: the INF's text stays whole,
+// so a second match on the same INF reads the same date and version. The
+// date is the first item; the version the second, taken from section
+// "Version" when there is one and from an install section only when the value
+// has exactly two items.
+void ReadDriverVer(CInfFile& inf, const InfEntryRef& entry, bool bOnlyFromTwoItems, CVendorDevice& device) {
+    WorkText szDriverVer;
+    std::vector<wchar_t*> items;
+    inf.SplitList(CopyWorkText(entry.Value(), szDriverVer), items);
+    device.m_strDriverDate = TextOrEmpty(items[0]);
+    if (bOnlyFromTwoItems ? items.size() == 2 : items.size() >= 2) device.m_strDriverVersion = TextOrEmpty(items[1]);
+}
+
+void ClearRecord(CVendorDevice& device) {
+    device.m_strInstallSection.clear();
+    device.m_strServicesSection.clear();
+    device.m_strModelsSection.clear();
+    device.m_strHardwareId.clear();
+    device.m_strDescription.clear();
+    device.m_strManufacturer.clear();
+    device.m_strDriverDate.clear();
+    device.m_strDriverVersion.clear();
+    device.m_strCatalogFile.clear();
+}
+
+}  // namespace
+
+bool MatchDeviceModel(const wchar_t* platformWord, CInfFile& inf, std::vector<std::wstring>& hardwareIds,
+                      CVendorDevice& device, bool requireAmd64) {
+    ClearRecord(device);
+
+    InfEntryRef entry;
+    if (!inf.FindVersionEntry(L"ClassGUID", entry)) return false;
+    if (inf.FindVersionEntry(L"DriverVer", entry)) ReadDriverVer(inf, entry, false, device);
+    if (inf.FindVersionEntry(L"CatalogFile", entry)) device.m_strCatalogFile = TextOrEmpty(entry.Value());
+
+    InfSectionRef manufacturers;
+    if (!inf.FindSection(L"MANUFACTURER", manufacturers)) return false;
+
+    // "NTX86" or "NTAMD64": what a decoration must contain to open the gate.
+    WorkText szTag;
+    ComposeName(szTag, {L"NT", platformWord});
+    platform::UpperCaseInPlace(szTag);
+
+    CDeviceIds ids(hardwareIds);
+    std::vector<wchar_t*> list;
+    WorkText szDefaultDecoration = L"NTX86";
+    for (size_t m = 0; m < manufacturers.GetEntryCount(); ++m) {
+        const InfEntryRef manufacturer = manufacturers.GetEntry(m);
+        WorkText szManufacturer;
+        inf.SplitList(CopyWorkText(manufacturer.Value(), szManufacturer), list);
+        if (list.size() < 2) list.push_back(szDefaultDecoration);
+
+        // An entry that does not serve this platform ends the whole search,
+        // not just this entry.
+        bool bNamesAmd64 = false;
+        if (!OpensPlatformGate(list, szTag, bNamesAmd64)) return false;
+        if (requireAmd64 && !bNamesAmd64) return false;
+
+        ModelMatch match;
+        if (!FindModelLine(inf, list, ids, match)) continue;
+        device.m_strInstallSection = match.pszInstall;
+        device.m_strHardwareId = match.pszId;
+
+        WorkText szName;
+        InfSectionRef install;
+        if (!FindInstallSection(inf, match, szName, install)) continue;
+        device.m_strInstallSection = szName;
+
+        InfEntryRef driverVer;
+        if (inf.FindDriverVerEntry(install, driverVer)) ReadDriverVer(inf, driverVer, true, device);
+
+        device.m_strServicesSection = FindServicesSection(inf, match, szName) ? szName : L"";
+        device.m_strDescription = TextOrEmpty(inf.GetEntryKeyText(match.line));
+        device.m_strManufacturer = TextOrEmpty(inf.GetEntryKeyText(manufacturer));
+        device.m_strModelsSection = match.szModels;
+        return true;
+    }
+    return false;
+}
