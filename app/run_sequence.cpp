@@ -7,6 +7,8 @@
 #include "app/system_error.h"
 #include "app/system_info.h"
 #include "app/target_installation.h"
+#include "devices/acpi_scan.h"
+#include "devices/pci_scan.h"
 #include "platform.h"
 #include "registry/registry_key.h"
 
@@ -52,6 +54,8 @@ void EnableBackupAndRestorePrivileges() {
 int RunStages() {
     if (!LocateTargetInstallation()) return RunTargetNotFound;
     if (!CreateDriverFolders()) return RunFoldersNotCreated;
+    if (!CopyPciDrivers()) return RunDriverCopyFailed;
+    if (!CopyAcpiDrivers()) return RunDriverCopyFailed;
     return RunSucceeded;
 }
 

@@ -11,7 +11,15 @@ set(DRAVOLIN_CORE_SOURCES
   app/text_format.cpp
   app/target_installation.cpp
   registry/registry_key.cpp
+  devices/acpi_scan.cpp
+  devices/catalog_copy.cpp
+  devices/class_key_inf_copy.cpp
   devices/device_classes.cpp
+  devices/device_tree_walk.cpp
+  devices/driver_file_copy.cpp
+  devices/inf_search.cpp
+  devices/pci_scan.cpp
+  devices/service_binary_copy.cpp
 )
 # The INF reader and model matcher.
 if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/inf_sources.cmake)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing Dravolin needs, from Debian's packages,
+# Installs what building and testing Dravolin needs (or the packages named
+# as arguments), from Debian's packages,
 # when it is missing. Without root or a package registry it says loudly what
 # is missing and leaves the decision to the caller (exit code 1).
 set -euo pipefail
@@ -16,9 +17,13 @@ declare -A NEEDED=(
   [g++-mingw-w64-i686-posix]=/usr/bin/i686-w64-mingw32-g++-posix
   [binutils-mingw-w64-i686]=/usr/bin/i686-w64-mingw32-objdump
 )
-for extra in "$@"; do
-  NEEDED[${extra%%=*}]=${extra#*=}
-done
+# Arguments PACKAGE=FILE name other packages to check instead.
+if [ $# -gt 0 ]; then
+  NEEDED=()
+  for extra in "$@"; do
+    NEEDED[${extra%%=*}]=${extra#*=}
+  done
+fi
 
 missing=()
 for package in "${!NEEDED[@]}"; do

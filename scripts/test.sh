@@ -5,7 +5,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh || echo "test.sh: *** some packages are missing; the steps that need them will fail ***" >&2
+deps_ok=1
+scripts/install-deps.sh || deps_ok=0
+wine_ok=1
+scripts/install-deps.sh wine64=/usr/lib/wine/wine64 wine=/usr/bin/wine \
+  g++-mingw-w64-x86-64-posix=/usr/bin/x86_64-w64-mingw32-g++-posix || wine_ok=0
+if [ "$deps_ok" = 0 ]; then
+  echo "test.sh: *** some packages are missing; the steps that need them will fail ***" >&2
+fi
 
 echo "== Linux build and tests"
 cmake --preset host -DBUILD_TESTING=ON >/dev/null
@@ -16,6 +23,16 @@ echo "== Windows executable (32-bit, cross build)"
 cmake --preset windows-x86 >/dev/null
 cmake --build --preset windows-x86
 scripts/check-windows-imports.sh build/windows-x86/Dravolin.exe
+
+echo "== The Windows build under Wine, against the Linux build"
+if [ "$wine_ok" = 1 ]; then
+  scripts/test-wine.sh
+elif [ -n "${CI:-}" ]; then
+  echo "test.sh: *** Wine or the 64-bit cross compiler cannot be installed, and CI must run this stage ***" >&2
+  exit 1
+else
+  echo "test.sh: *** Wine or the 64-bit cross compiler cannot be installed here: the Wine stage is SKIPPED ***" >&2
+fi
 
 if [ -x scripts/run-fuzz.sh ]; then
   echo "== INF reader fuzzing"

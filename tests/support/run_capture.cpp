@@ -2,6 +2,8 @@
 
 #include "support/test_image.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,9 +23,28 @@ std::string Quote(const std::string& arg) {
     return out + "'";
 }
 
+// With DRAVOLIN_SCENARIO_EXPORT set, every image a test runs without test
+// options is copied there first, under the test's name, so that the same
+// scenarios can be run by the Windows build.
+void ExportScenario(const std::string& imageRoot, const std::vector<std::string>& extraArgs) {
+    const char* exportDir = std::getenv("DRAVOLIN_SCENARIO_EXPORT");
+    if (!exportDir || !*exportDir || imageRoot.empty() || !extraArgs.empty()) return;
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!info) return;
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& ch : name) {
+        if (ch == '/') ch = '_';
+    }
+    const std::string target = std::string(exportDir) + "/" + name;
+    const std::string command = "rm -rf " + Quote(target) + " && mkdir -p " + Quote(exportDir) + " && cp -a " +
+                                Quote(imageRoot) + " " + Quote(target);
+    if (std::system(command.c_str()) != 0) ADD_FAILURE() << "cannot export " << name;
+}
+
 }  // namespace
 
 RunOutcome RunDravolin(const std::string& imageRoot, const std::vector<std::string>& extraArgs) {
+    ExportScenario(imageRoot, extraArgs);
     TempFolder work;
     std::string command = "cd " + Quote(work.Path()) + " && " + Quote(DRAVOLIN_EXE);
     if (!imageRoot.empty()) command += " --image " + Quote(imageRoot);
