@@ -85,9 +85,28 @@ def drivers_folder(drive_c):
     return path
 
 
-def log_lines(data):
+# Wine words some system messages in its own way; these are the texts of
+# Windows for the same codes (the Linux stand-in gives the Windows ones). Any
+# other text still counts as a difference.
+WINE_MESSAGES = {
+    "File not found.": "The system cannot find the file specified.",
+    "Path not found.": "The system cannot find the path specified.",
+    "Access denied.": "Access is denied.",
+    "Sharing violation.": "The process cannot access the file because it is being used by another process.",
+    "Invalid name.": "The filename, directory name, or volume label syntax is incorrect.",
+    "Disk full.": "There is not enough space on the disk.",
+}
+
+
+def log_lines(data, wine=False):
     lines = data.decode("latin-1").split("\r\n")
-    return [re.sub(r"^\d\d:\d\d:\d\d - ", "", line) for line in lines]
+    lines = [re.sub(r"^\d\d:\d\d:\d\d - ", "", line) for line in lines]
+    if wine:
+        for i, line in enumerate(lines):
+            match = re.match(r"^(.*[Rr]eason: )(.*)\r$", line)
+            if match and match.group(2) in WINE_MESSAGES:
+                lines[i] = match.group(1) + WINE_MESSAGES[match.group(2)] + "\r"
+    return lines
 
 
 def run(command, cwd, env=None, timeout=120):
@@ -163,7 +182,7 @@ def run_wine(exe, image, major, base, work):
         "exit code": result.returncode,
         # The C runtime writes the console in text mode: CR LF line ends.
         "console": result.stdout.decode("utf-8", "replace").replace("\r\n", "\n"),
-        "log": log_lines(open(log, "rb").read()) if os.path.exists(log) else None,
+        "log": log_lines(open(log, "rb").read(), wine=True) if os.path.exists(log) else None,
         "drivers": tree(drivers_folder(os.path.join(prefix, "drive_c"))),
     }
 
@@ -184,7 +203,7 @@ def describe(name, linux, wine):
 
 
 def main():
-    scenario_dir, linux_exe, windows_exe, work_dir = sys.argv[1:5]
+    scenario_dir, linux_exe, windows_exe, work_dir = (os.path.abspath(arg) for arg in sys.argv[1:5])
     os.makedirs(work_dir, exist_ok=True)
     base = make_base_prefix(work_dir)
     compared, failed, skipped = 0, 0, 0
@@ -197,8 +216,8 @@ def main():
         work = os.path.join(work_dir, "runs", name)
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
-        linux = run_linux(os.path.abspath(linux_exe), image, work)
-        wine = run_wine(os.path.abspath(windows_exe), image, major, base, work)
+        linux = run_linux(linux_exe, image, work)
+        wine = run_wine(windows_exe, image, major, base, work)
         compared += 1
         if linux != wine:
             failed += 1
