@@ -61,10 +61,10 @@ std::string MakeInf(int index, int classIndex, const std::string& extraId) {
                   index, index);
     text += line;
     text += "[Manufacturer]\r\n%Mfg%=Models,NTx86,NTamd64\r\n\r\n";
-    const int nModels = index % 10 < 6 ? 260 : 150;
+    const int nModels = index % 10 < 6 ? 420 : 240;
     for (const char* decoration : {"NTx86", "NTamd64"}) {
         text += std::string("[Models.") + decoration + "]\r\n";
-        if (!extraId.empty()) text += "%Dev.Desc%=Install," + extraId + "\r\n";
+        if (!extraId.empty()) text += "%Dev.Desc%=Install_0," + extraId + "\r\n";
         for (int m = 0; m < nModels / 2; ++m) {
             std::snprintf(line, sizeof line, "%%Dev%d.Desc%% = Install_%d, PCI\\VEN_%04X&DEV_%04X&SUBSYS_%08X\r\n", m,
                           m % 7, 0x1000 + index, m, index * 7919 + m);
