@@ -155,6 +155,8 @@ DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult) {
         if (S_ISLNK(st.st_mode)) return ERROR_ACCESS_DENIED;
         bIsDirectory = S_ISDIR(st.st_mode);
     }
+    // A trailing separator names a folder: on a file, Windows refuses the name.
+    if (!bIsDirectory && IsSeparator(path.back())) return ERROR_INVALID_NAME;
     pResult->strHost = current;
     pResult->bExists = true;
     pResult->bIsDirectory = bIsDirectory;

@@ -22,7 +22,8 @@ struct ResolvedPath {
 // the process turns redirection off.
 // Returns 0, or ERROR_PATH_NOT_FOUND (empty path, missing drive, a missing
 // folder on the way), ERROR_INVALID_NAME (a bad character or component),
-// ERROR_FILENAME_EXCED_RANGE, ERROR_ACCESS_DENIED (a link on the way).
+// ERROR_FILENAME_EXCED_RANGE, ERROR_ACCESS_DENIED (a link on the way);
+// ERROR_INVALID_NAME too for a file named with a trailing separator.
 DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult);
 
 }  // namespace host

@@ -39,13 +39,25 @@ TEST_F(DriverFoldersTest, OneFolderThatCannotBeCreatedFailsTheStageButNotTheOthe
 
 TEST_F(DriverFoldersTest, ExistingFoldersAreFineAndLogNothing) {
     image.AddFolder(Drivers("Disk"));
-    image.AddRawFile(Drivers("Network"), "a file of that name counts as present");
+    image.AddFolder(Drivers("Network"));
     test::LogCapture log;
     EXPECT_TRUE(CreateDriverFolders());
     EXPECT_TRUE(CreateDeviceFolder(Hdc, L"iaStor"));
     EXPECT_TRUE(CreateDeviceFolder(ScsiAdapter, L"iaStor"));
     EXPECT_TRUE(image.Exists(Drivers("Disk/iaStor")));
     EXPECT_TRUE(log.Lines().empty());
+}
+
+// The folder paths end in a backslash, and Windows refuses that name for a
+// file: a file in a category folder's place fails the stage.
+TEST_F(DriverFoldersTest, AFileInPlaceOfACategoryFolderFailsTheStage) {
+    image.AddRawFile(Drivers("Network"), "not a folder");
+    test::LogCapture log;
+    EXPECT_FALSE(CreateDriverFolders());
+    EXPECT_EQ(log.Lines(),
+              std::vector<std::string>{
+                  "Failed to create folder: C:\\Program Files\\Tessaro\\Pelvane\\Tessaro\\Drivers\\Network\\"});
+    EXPECT_EQ(image.Read(Drivers("Network")), "not a folder");
 }
 
 TEST_F(DriverFoldersTest, ServiceNamesThatAreNotPlainNamesCreateNothing) {

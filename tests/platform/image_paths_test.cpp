@@ -56,6 +56,8 @@ TEST_F(ImagePathTest, ResolvesLikeWindows) {
         {L"C:\\Windows\\a*", ERROR_INVALID_NAME, "", false},
         {L"\\??\\C:\\Windows\\x.sys", ERROR_INVALID_NAME, "", false},
         {L"C:\\Windows\\...", ERROR_INVALID_NAME, "", false},
+        {L"C:\\Windows\\Inf\\", 0, "drive_c/Windows/Inf", true},
+        {L"C:\\Windows\\Inf\\Net.inf\\", ERROR_INVALID_NAME, "", false},
     };
     for (const PathCase& c : kCases) Expect(c);
 }
