@@ -3,6 +3,7 @@
 #include "platform.h"
 
 #include <clocale>
+#include <cstring>
 #include <cwchar>
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
 constexpr uint32_t kMaxFileSize = 0x7FFFFFF0u;
 
 const size_t kNoSection = static_cast<size_t>(-1);
+const size_t kKeyBlockChars = 4096;
 
 // Leaves the position on the next LF, or on the end of the text.
 wchar_t* SkipToLineFeed(wchar_t* pPos, const wchar_t* pEnd) {
@@ -38,6 +40,20 @@ bool ContinuesAfterBackslash(const wchar_t* pPos, const wchar_t* pEnd, bool bCur
 }
 
 bool IsLineBlank(wchar_t ch) { return ch == L' ' || ch == L'\t' || ch == L'\r' || ch == L'\n'; }
+
+// What stops the scan of an entry line's content: NUL (the end of the text),
+// LF, CR, ";", "=" until the first is found, and "\".
+constexpr uint64_t kScanStopsAfterEquals =
+    (1ull << 0) | (1ull << L'\n') | (1ull << L'\r') | (1ull << L';');
+constexpr uint64_t kScanStops = kScanStopsAfterEquals | (1ull << L'=');
+
+// Without branches: letters and digits alternate too often for a branch on
+// "below 64" to be predicted.
+inline bool IsScanStop(wchar_t ch, uint64_t stops) {
+    const uint32_t c = static_cast<uint32_t>(ch);
+    const uint32_t bInMask = static_cast<uint32_t>((stops >> (c & 63u)) & 1u) & static_cast<uint32_t>(c < 64u);
+    return (bInMask | static_cast<uint32_t>(c == 0x5Cu)) != 0;
+}
 
 }  // namespace
 
@@ -89,24 +105,30 @@ bool CInfFile::DecodeText(const unsigned char* pBytes, uint32_t nBytes) {
     wchar_t* pText = m_pText.get();
     const int nLimit = static_cast<int>(m_nTextLimit);
     size_t nWritten = 0;
-    if (nBytes >= 2 && pBytes[0] == 0xEF && pBytes[1] == 0xBB) {
+    if (nBytes >= 2 && pBytes[0] == 0xFF && pBytes[1] == 0xFE) {
+        nWritten = platform::DecodeUtf16Le(pBytes + 2, nBytes - 2, pText, m_nTextLimit);
+        if (nWritten > m_nTextLimit) nWritten = m_nTextLimit;
+        // The text ends at its first NUL.
+        const wchar_t* pNul = std::wmemchr(pText, L'\0', nWritten);
+        if (pNul) nWritten = static_cast<size_t>(pNul - pText);
+    } else {
         // The mark is taken as three bytes without looking at the third.
-        if (nBytes > 3) {
-            const int n = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(pBytes + 3),
-                                              static_cast<int>(nBytes - 3), pText, nLimit);
+        const bool bUtf8 = nBytes >= 2 && pBytes[0] == 0xEF && pBytes[1] == 0xBB;
+        const unsigned char* pInput = bUtf8 ? pBytes + (nBytes < 3 ? nBytes : 3) : pBytes;
+        size_t nInput = nBytes - static_cast<size_t>(pInput - pBytes);
+        // The text ends at its first NUL, and in UTF-8 and the ANSI code
+        // pages only a zero byte gives one: what follows it is not decoded.
+        const void* pZero = nInput > 0 ? std::memchr(pInput, 0, nInput) : nullptr;
+        if (pZero) nInput = static_cast<size_t>(static_cast<const unsigned char*>(pZero) - pInput);
+        if (nInput > 0) {
+            const int n = MultiByteToWideChar(bUtf8 ? CP_UTF8 : CP_ACP, 0, reinterpret_cast<const char*>(pInput),
+                                              static_cast<int>(nInput), pText, nLimit);
             nWritten = n > 0 ? static_cast<size_t>(n) : 0;
         }
-    } else if (nBytes >= 2 && pBytes[0] == 0xFF && pBytes[1] == 0xFE) {
-        nWritten = platform::DecodeUtf16Le(pBytes + 2, nBytes - 2, pText, m_nTextLimit);
-    } else if (nBytes > 0) {
-        const int n = MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(pBytes), static_cast<int>(nBytes),
-                                          pText, nLimit);
-        nWritten = n > 0 ? static_cast<size_t>(n) : 0;
+        if (nWritten > m_nTextLimit) nWritten = m_nTextLimit;
     }
-    if (nWritten > m_nTextLimit) nWritten = m_nTextLimit;
     pText[nWritten] = L'\0';
-    // The text ends at its first NUL: an ANSI file at its first zero byte.
-    m_pTextEnd = pText + std::wcslen(pText);
+    m_pTextEnd = pText + nWritten;
     return true;
 }
 
@@ -116,8 +138,10 @@ bool CInfFile::Parse() {
 
     ParseState state;
     wchar_t* pPos = m_pText.get();
+    // The decoder writes at most m_nTextLimit characters, so the first NUL is
+    // the only bound; the scans of entry lines rely on that NUL being there.
     wchar_t* pEnd = m_pTextEnd;
-    if (static_cast<size_t>(pEnd - pPos) > m_nTextLimit) pEnd = pPos + m_nTextLimit;
+    m_entries.reserve(static_cast<size_t>(pEnd - pPos) / 48 + 16);
     while (pPos < pEnd) {
         switch (*pPos) {
         case L'\n':
@@ -177,28 +201,42 @@ wchar_t* CInfFile::ReadSectionHeader(wchar_t* pPos, const wchar_t* pEnd, ParseSt
 }
 
 wchar_t* CInfFile::ReadEntryLine(wchar_t* pPos, wchar_t* pEnd, ParseState& state) {
-    // Find the end of the content. A "\" before a blank or a line end joins
-    // the next line; blanks and line ends after it become spaces.
+    // Find the end of the content: LF, CR or ";", or the end of the text.
+    // Plain content is passed over in a tight loop that relies on the NUL at
+    // the end of the text; only the characters of kScanStops are looked at.
     wchar_t* pEquals = *pPos == L'=' ? pPos : nullptr;
+    uint64_t stops = pEquals ? kScanStopsAfterEquals : kScanStops;
     wchar_t* pScan = pPos + 1;
-    for (; pScan < pEnd; ++pScan) {
-        const wchar_t ch = *pScan;
-        if (ch == L'\\' && pScan + 1 < pEnd && IsLineBlank(pScan[1])) {
-            *pScan = L' ';
-            state.bContinue = true;
+    for (;;) {
+        while (!IsScanStop(*pScan, stops)) ++pScan;
+        if (*pScan == L'=') {
+            pEquals = pScan++;
+            stops = kScanStopsAfterEquals;
             continue;
         }
-        if (state.bContinue) {
-            if (IsLineBlank(ch)) {
-                *pScan = L' ';
-                continue;
-            }
-            state.bContinue = false;  // this character is content, even a ";"
-        } else if (ch == L'\n' || ch == L'\r' || ch == L';') {
+        if (*pScan != L'\\' || pScan >= pEnd) break;
+        if (pScan + 1 >= pEnd || !IsLineBlank(pScan[1])) {
+            ++pScan;  // a "\" inside the content
+            continue;
+        }
+        // A "\" before a blank or a line end joins the next line: it and the
+        // blanks and line ends after it become spaces.
+        do {
+            *pScan++ = L' ';
+            while (pScan < pEnd && IsLineBlank(*pScan)) *pScan++ = L' ';
+        } while (pScan + 1 < pEnd && *pScan == L'\\' && IsLineBlank(pScan[1]));
+        if (pScan >= pEnd) {
+            state.bContinue = true;  // the text ended inside the continuation
             break;
         }
-        if (ch == L'=' && !pEquals) pEquals = pScan;
+        // The first character after it is content, even a ";".
+        if (*pScan == L'=' && !pEquals) {
+            pEquals = pScan;
+            stops = kScanStopsAfterEquals;
+        }
+        ++pScan;
     }
+    if (pScan > pEnd) pScan = pEnd;
     wchar_t* pContentEnd = pScan;
     // The terminators below may overwrite the LF that ended the content; the
     // line is then already done, and the next line must not be skipped.
@@ -244,10 +282,18 @@ void CInfFile::StoreEntry(wchar_t* pszKey, wchar_t* pszValue, ParseState& state)
 }
 
 wchar_t* CInfFile::GenerateKey(const wchar_t* pszSection, int32_t nNumber) {
-    // "<section>_<number>", the number with at least eight digits.
+    // "<section>_<number>", the number with at least eight digits. Keys are
+    // cut from blocks of their own rather than allocated one by one: a file
+    // list can hold thousands of lines without "=".
     const size_t nNameLength = std::wcslen(pszSection);
-    std::unique_ptr<wchar_t[]> pKey(new wchar_t[nNameLength + 24]);
-    wchar_t* pOut = pKey.get();
+    const size_t nNeeded = nNameLength + 24;
+    if (m_generatedKeys.empty() || m_nKeyBlockUsed + nNeeded > m_nKeyBlockSize) {
+        m_nKeyBlockSize = nNeeded > kKeyBlockChars ? nNeeded : kKeyBlockChars;
+        m_generatedKeys.emplace_back(new wchar_t[m_nKeyBlockSize]);
+        m_nKeyBlockUsed = 0;
+    }
+    wchar_t* pKey = m_generatedKeys.back().get() + m_nKeyBlockUsed;
+    wchar_t* pOut = pKey;
     std::wmemcpy(pOut, pszSection, nNameLength);
     pOut += nNameLength;
     *pOut++ = L'_';
@@ -264,9 +310,9 @@ wchar_t* CInfFile::GenerateKey(const wchar_t* pszSection, int32_t nNumber) {
     } while (nValue != 0);
     for (int i = nDigits; i < 8; ++i) *pOut++ = L'0';
     while (nDigits > 0) *pOut++ = szDigits[--nDigits];
-    *pOut = L'\0';
-    m_generatedKeys.push_back(std::move(pKey));
-    return m_generatedKeys.back().get();
+    *pOut++ = L'\0';
+    m_nKeyBlockUsed += static_cast<size_t>(pOut - pKey);
+    return pKey;
 }
 
 InfSectionRef CInfFile::MakeSectionRef(size_t nIndex) {

@@ -127,7 +127,10 @@ private:
     // run of m_entries, in file order, key-less lines included.
     std::vector<InfSection> m_sections;
     std::vector<InfEntry> m_entries;
+    // The generated keys, in blocks of which the last is being filled.
     std::vector<std::unique_ptr<wchar_t[]>> m_generatedKeys;
+    size_t m_nKeyBlockSize = 0;
+    size_t m_nKeyBlockUsed = 0;
     // Texts the accessors unquoted: the stored text (before trimming) and
     // what was handed out for it.
     std::vector<std::pair<const wchar_t*, const wchar_t*>> m_unquotedTexts;
