@@ -39,6 +39,19 @@ bool ContinuesAfterBackslash(const wchar_t* pPos, const wchar_t* pEnd, bool bCur
     return IsSpaceOrControl(*pPos);
 }
 
+// Puts the process under the user's default locale. Asking for it anew
+// costs microseconds (the runtime reads the environment and its locale
+// tables), so it is done only when the locale in force is not the one that
+// the last such call gave: the user's default does not change while the
+// program runs, but another part of the process may have set another locale.
+void UseUserDefaultLocale() {
+    static std::string s_strUserLocale;
+    const char* pszCurrent = std::setlocale(LC_ALL, nullptr);
+    if (pszCurrent && !s_strUserLocale.empty() && s_strUserLocale == pszCurrent) return;
+    const char* pszUser = std::setlocale(LC_ALL, "");
+    s_strUserLocale = pszUser ? pszUser : "";
+}
+
 bool IsLineBlank(wchar_t ch) { return ch == L' ' || ch == L'\t' || ch == L'\r' || ch == L'\n'; }
 
 // What stops the scan of an entry line's content: NUL (the end of the text),
@@ -323,7 +336,7 @@ InfSectionRef CInfFile::MakeSectionRef(size_t nIndex) {
 size_t CInfFile::FindSectionIndex(const wchar_t* pszName) {
     // Every section lookup runs under the user's default locale, and so do
     // the comparisons and conversions that follow it.
-    std::setlocale(LC_ALL, "");
+    UseUserDefaultLocale();
     for (size_t i = 0; i < m_sections.size(); ++i) {
         if (platform::CompareNoCase(m_sections[i].pszName, pszName) == 0) return i;
     }
