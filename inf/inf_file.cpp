@@ -54,6 +54,20 @@ void UseUserDefaultLocale() {
 
 bool IsLineBlank(wchar_t ch) { return ch == L' ' || ch == L'\t' || ch == L'\r' || ch == L'\n'; }
 
+bool IsTokenOfLength(const wchar_t* pText, size_t nLength) {
+    return nLength >= 4 && pText[0] == L'%' && pText[nLength - 1] == L'%' && pText[1] != L'%' &&
+           pText[nLength - 2] != L'%';
+}
+
+// Passes over leading tabs, spaces, CRs and LFs (and a "\" right before a
+// CR) and cuts the trailing ones off with terminators, never before pText;
+// pEnd is where the text's terminator stands and becomes the new end.
+wchar_t* TrimBlanksTo(wchar_t* pText, wchar_t*& pEnd) {
+    while (pText < pEnd && (IsLineBlank(*pText) || (*pText == L'\\' && pText[1] == L'\r'))) ++pText;
+    while (pEnd > pText && IsLineBlank(pEnd[-1])) *--pEnd = L'\0';
+    return pText;
+}
+
 // What stops the scan of an entry line's content: NUL (the end of the text),
 // LF, CR, ";", "=" until the first is found, and "\".
 constexpr uint64_t kScanStopsAfterEquals =
@@ -373,32 +387,30 @@ bool CInfFile::FindDriverVerEntry(const InfSectionRef& section, InfEntryRef& out
 }
 
 bool CInfFile::IsStringToken(const wchar_t* pszText) {
-    if (!pszText) return false;
-    const size_t nLength = std::wcslen(pszText);
-    return nLength >= 4 && pszText[0] == L'%' && pszText[nLength - 1] == L'%' && pszText[1] != L'%' &&
-           pszText[nLength - 2] != L'%';
+    return pszText && IsTokenOfLength(pszText, std::wcslen(pszText));
 }
 
 wchar_t* CInfFile::LookupString(const wchar_t* pszToken) {
     if (!m_bHasStrings || !IsStringToken(pszToken)) return nullptr;
+    return LookupName(pszToken + 1, std::wcslen(pszToken) - 2);
+}
+
+wchar_t* CInfFile::LookupName(const wchar_t* pName, size_t nNameLength) {
+    if (!m_bHasStrings) return nullptr;
     // A key that merely begins with the name matches too: the comparison
     // covers as many characters as the name has.
-    const wchar_t* pszName = pszToken + 1;
-    const size_t nNameLength = std::wcslen(pszToken) - 2;
     const InfSection& strings = m_sections[m_nStringsSection];
     for (size_t i = 0; i < strings.nEntryCount; ++i) {
         InfEntry& entry = m_entries[strings.nFirstEntry + i];
-        if (platform::CompareNoCaseN(entry.pszKey, pszName, nNameLength) == 0) return entry.pszValue;
+        if (platform::CompareNoCaseN(entry.pszKey, pName, nNameLength) == 0) return entry.pszValue;
     }
     return nullptr;
 }
 
 wchar_t* CInfFile::TrimBlanks(wchar_t* pszText) {
     if (!pszText) return nullptr;
-    while (IsLineBlank(*pszText) || (*pszText == L'\\' && pszText[1] == L'\r')) ++pszText;
     wchar_t* pEnd = pszText + std::wcslen(pszText);
-    while (pEnd > pszText && IsLineBlank(pEnd[-1])) *--pEnd = L'\0';
-    return pszText;
+    return TrimBlanksTo(pszText, pEnd);
 }
 
 void CInfFile::SplitList(wchar_t* pszText, std::vector<wchar_t*>& items) {
@@ -407,23 +419,26 @@ void CInfFile::SplitList(wchar_t* pszText, std::vector<wchar_t*>& items) {
         items.push_back(nullptr);
         return;
     }
-    auto appendItem = [this, &items](wchar_t* pszItem) {
-        wchar_t* pszTrimmed = TrimBlanks(pszItem);
-        items.push_back(IsStringToken(pszTrimmed) ? LookupString(pszTrimmed) : pszTrimmed);
+    // Each item ends at a terminator, so its end is known without a scan.
+    auto appendItem = [this, &items](wchar_t* pItem, wchar_t* pItemEnd) {
+        wchar_t* pTrimmed = TrimBlanksTo(pItem, pItemEnd);
+        const size_t nLength = static_cast<size_t>(pItemEnd - pTrimmed);
+        items.push_back(IsTokenOfLength(pTrimmed, nLength) ? LookupName(pTrimmed + 1, nLength - 2) : pTrimmed);
     };
     // Commas between double quotes belong to the item; the quotes stay in it.
     bool bQuoted = false;
-    wchar_t* pszItem = pszText;
-    for (wchar_t* pPos = pszText; *pPos; ++pPos) {
+    wchar_t* pItem = pszText;
+    wchar_t* pPos = pszText;
+    for (; *pPos; ++pPos) {
         if (*pPos == L'"') {
             bQuoted = !bQuoted;
         } else if (*pPos == L',' && !bQuoted) {
             *pPos = L'\0';
-            appendItem(pszItem);
-            pszItem = pPos + 1;
+            appendItem(pItem, pPos);
+            pItem = pPos + 1;
         }
     }
-    appendItem(pszItem);
+    appendItem(pItem, pPos);
 }
 
 const wchar_t* CInfFile::ResolveEntryText(wchar_t* pszText) {

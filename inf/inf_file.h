@@ -111,6 +111,7 @@ private:
     void StoreEntry(wchar_t* pszKey, wchar_t* pszValue, ParseState& state);
     void RegisterSection(ParseState& state);
     wchar_t* GenerateKey(const wchar_t* pszSection, int32_t nNumber);
+    wchar_t* LookupName(const wchar_t* pName, size_t nNameLength);
     size_t FindSectionIndex(const wchar_t* pszName);
     InfSectionRef MakeSectionRef(size_t nIndex);
     bool FindEntryInSection(const InfSectionRef& section, const wchar_t* pszKey, InfEntryRef& out);

@@ -91,8 +91,18 @@ struct UpperText {
     size_t nLength = 0;
 };
 
+// Whether the part occurs in the text, as wcsstr answers it. The texts are
+// short and met by the thousand, so a plain search on the known lengths beats
+// a library search that first studies the part.
 bool Contains(const UpperText& text, const UpperText& part) {
-    return part.nLength <= text.nLength && std::wcsstr(text.psz, part.psz) != nullptr;
+    if (part.nLength > text.nLength) return false;
+    if (part.nLength == 0) return true;
+    const wchar_t chFirst = part.psz[0];
+    const wchar_t* pLast = text.psz + (text.nLength - part.nLength);
+    for (const wchar_t* p = text.psz; p <= pLast; ++p) {
+        if (*p == chFirst && std::wmemcmp(p + 1, part.psz + 1, part.nLength - 1) == 0) return true;
+    }
+    return false;
 }
 
 // Upper-cases an item for a comparison. An item of the working copy is

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,17 @@ TEST(InfFileTest, DriverVerIsFoundInTheGivenSection) {
     EXPECT_EQ(Narrow(entry.Value()), "01/02/2020, 1.0");
     ASSERT_TRUE(inf.Inf().FindSection(L"Empty", section));
     EXPECT_FALSE(inf.Inf().FindDriverVerEntry(section, entry));
+}
+
+TEST(InfFileTest, SectionLookupPutsTheUserLocaleBack) {
+    // Comparisons and conversions follow the user's default locale, even
+    // when another part of the process set another one in between.
+    ParsedInf inf("[Version]\r\nA = 1\r\n");
+    const std::string strUser = std::setlocale(LC_ALL, "");
+    if (!std::setlocale(LC_ALL, strUser == "C.UTF-8" ? "C" : "C.UTF-8")) GTEST_SKIP() << "no second locale here";
+    InfSectionRef section;
+    EXPECT_TRUE(inf.Inf().FindSection(L"Version", section));
+    EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)), strUser);
 }
 
 // ---------------------------------------------------------------------------
