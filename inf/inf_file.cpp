@@ -116,14 +116,19 @@ bool CInfFile::Load() {
     CloseHandle(hFile);
     if (!bRead) return false;
 
+    // An object reads one file once; should Load come again, nothing of the
+    // first text is kept that could refer to it.
+    Unload();
+    m_bParsed = false;
     m_nKeylessLines = 0;
     m_nFileSize = nSize;
     // A file that shrank between the size query and the read is decoded as
     // far as it was read; nothing past the bytes read is ever looked at.
-    return DecodeText(pBytes.get(), nReadBytes < nSize ? nReadBytes : nSize);
+    DecodeText(pBytes.get(), nReadBytes < nSize ? nReadBytes : nSize);
+    return true;
 }
 
-bool CInfFile::DecodeText(const unsigned char* pBytes, uint32_t nBytes) {
+void CInfFile::DecodeText(const unsigned char* pBytes, uint32_t nBytes) {
     // Every decoding yields at most one character per byte, so size + 1
     // characters hold any text and its terminator. The buffer is not
     // zero-filled: the decoder writes the text and the terminator goes after it.
@@ -156,7 +161,6 @@ bool CInfFile::DecodeText(const unsigned char* pBytes, uint32_t nBytes) {
     }
     pText[nWritten] = L'\0';
     m_pTextEnd = pText + nWritten;
-    return true;
 }
 
 bool CInfFile::Parse() {
@@ -223,7 +227,7 @@ wchar_t* CInfFile::ReadSectionHeader(wchar_t* pPos, const wchar_t* pEnd, ParseSt
     // an empty CR LF line exists even without entries; any other section
     // only comes into being with its first stored entry.
     wchar_t* pLf = SkipToLineFeed(pClose, pEnd);
-    if (pLf < pEnd && pLf + 1 < pEnd && pLf[1] == L'\r') RegisterSection(state);
+    if (pLf + 1 < pEnd && pLf[1] == L'\r') RegisterSection(state);
     return pLf;
 }
 

@@ -105,7 +105,7 @@ private:
     };
     struct ParseState;
 
-    bool DecodeText(const unsigned char* pBytes, uint32_t nSize);
+    void DecodeText(const unsigned char* pBytes, uint32_t nBytes);
     wchar_t* ReadSectionHeader(wchar_t* pPos, const wchar_t* pEnd, ParseState& state);
     wchar_t* ReadEntryLine(wchar_t* pPos, wchar_t* pEnd, ParseState& state);
     void StoreEntry(wchar_t* pszKey, wchar_t* pszValue, ParseState& state);
