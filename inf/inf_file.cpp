@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cstring>
 #include <cwchar>
+#include <type_traits>
 
 namespace {
 
@@ -68,19 +69,46 @@ wchar_t* TrimBlanksTo(wchar_t* pText, wchar_t*& pEnd) {
     return pText;
 }
 
-// What stops the scan of an entry line's content: NUL (the end of the text),
-// LF, CR, ";", "=" until the first is found, and "\".
-constexpr uint64_t kScanStopsAfterEquals =
-    (1ull << 0) | (1ull << L'\n') | (1ull << L'\r') | (1ull << L';');
-constexpr uint64_t kScanStops = kScanStopsAfterEquals | (1ull << L'=');
+// Where the scan of an entry line's content may stop: at a control
+// character (NUL, the end of the text; LF; CR; but also a tab, which the
+// scan then passes over), ";", "\\" and, until the first is found, "=".
+// Plain content is passed over several characters at a time where the
+// compiler offers vector types; the text is followed by kScanPadding zeros,
+// so a group read at the end of the text stays inside its buffer.
+#if defined(__GNUC__)
+// Characters are compared as numbers: 16-bit ones unsigned, 32-bit ones
+// (never above 0x10FFFF) signed, which the vector units compare fastest.
+using ScanLane = std::conditional_t<sizeof(wchar_t) == 4, int32_t, uint16_t>;
+typedef ScanLane ScanGroup __attribute__((vector_size(16)));
+typedef uint64_t ScanHalves __attribute__((vector_size(16)));
+constexpr size_t kScanLanes = sizeof(ScanGroup) / sizeof(wchar_t);
 
-// Without branches: letters and digits alternate too often for a branch on
-// "below 64" to be predicted.
-inline bool IsScanStop(wchar_t ch, uint64_t stops) {
-    const uint32_t c = static_cast<uint32_t>(ch);
-    const uint32_t bInMask = static_cast<uint32_t>((stops >> (c & 63u)) & 1u) & static_cast<uint32_t>(c < 64u);
-    return (bInMask | static_cast<uint32_t>(c == 0x5Cu)) != 0;
+wchar_t* FindScanCandidate(wchar_t* pScan, bool bEqualsStops) {
+    for (;; pScan += kScanLanes) {
+        ScanGroup group;
+        std::memcpy(&group, pScan, sizeof group);
+        ScanGroup hits = (group <= static_cast<ScanLane>(0x0D)) | (group == static_cast<ScanLane>(';')) |
+                         (group == static_cast<ScanLane>('\\'));
+        if (bEqualsStops) hits |= (group == static_cast<ScanLane>('='));
+        const ScanHalves halves = reinterpret_cast<ScanHalves>(hits);
+        if ((halves[0] | halves[1]) == 0) continue;
+        for (size_t i = 0; i < kScanLanes; ++i) {
+            if (hits[i]) return pScan + i;
+        }
+    }
 }
+#else
+constexpr size_t kScanLanes = 1;
+
+wchar_t* FindScanCandidate(wchar_t* pScan, bool bEqualsStops) {
+    for (;; ++pScan) {
+        const wchar_t ch = *pScan;
+        if (ch <= 0x0D || ch == L';' || ch == L'\\' || (bEqualsStops && ch == L'=')) return pScan;
+    }
+}
+#endif
+
+constexpr size_t kScanPadding = kScanLanes;
 
 }  // namespace
 
@@ -130,10 +158,11 @@ bool CInfFile::Load() {
 
 void CInfFile::DecodeText(const unsigned char* pBytes, uint32_t nBytes) {
     // Every decoding yields at most one character per byte, so size + 1
-    // characters hold any text and its terminator. The buffer is not
-    // zero-filled: the decoder writes the text and the terminator goes after it.
+    // characters hold any text and its terminator (and the scan padding
+    // follows). The buffer is not zero-filled: the decoder writes the text
+    // and the terminator goes after it.
     m_nTextLimit = m_nFileSize;
-    m_pText.reset(new wchar_t[static_cast<size_t>(m_nTextLimit) + 1]);
+    m_pText.reset(new wchar_t[static_cast<size_t>(m_nTextLimit) + 1 + kScanPadding]);
     wchar_t* pText = m_pText.get();
     const int nLimit = static_cast<int>(m_nTextLimit);
     size_t nWritten = 0;
@@ -159,7 +188,7 @@ void CInfFile::DecodeText(const unsigned char* pBytes, uint32_t nBytes) {
         }
         if (nWritten > m_nTextLimit) nWritten = m_nTextLimit;
     }
-    pText[nWritten] = L'\0';
+    std::wmemset(pText + nWritten, L'\0', 1 + kScanPadding);
     m_pTextEnd = pText + nWritten;
 }
 
@@ -232,17 +261,19 @@ wchar_t* CInfFile::ReadSectionHeader(wchar_t* pPos, const wchar_t* pEnd, ParseSt
 }
 
 wchar_t* CInfFile::ReadEntryLine(wchar_t* pPos, wchar_t* pEnd, ParseState& state) {
-    // Find the end of the content: LF, CR or ";", or the end of the text.
-    // Plain content is passed over in a tight loop that relies on the NUL at
-    // the end of the text; only the characters of kScanStops are looked at.
+    // Find the end of the content: LF, CR or ";", or the end of the text,
+    // whose NUL ends every scan.
     wchar_t* pEquals = *pPos == L'=' ? pPos : nullptr;
-    uint64_t stops = pEquals ? kScanStopsAfterEquals : kScanStops;
     wchar_t* pScan = pPos + 1;
     for (;;) {
-        while (!IsScanStop(*pScan, stops)) ++pScan;
-        if (*pScan == L'=') {
+        pScan = FindScanCandidate(pScan, pEquals == nullptr);
+        const wchar_t ch = *pScan;
+        if (ch == L'=') {
             pEquals = pScan++;
-            stops = kScanStopsAfterEquals;
+            continue;
+        }
+        if (ch != L'\0' && ch != L'\n' && ch != L'\r' && ch < 0x0E) {
+            ++pScan;  // a tab or another control character: content
             continue;
         }
         if (*pScan != L'\\' || pScan >= pEnd) break;
@@ -261,10 +292,7 @@ wchar_t* CInfFile::ReadEntryLine(wchar_t* pPos, wchar_t* pEnd, ParseState& state
             break;
         }
         // The first character after it is content, even a ";".
-        if (*pScan == L'=' && !pEquals) {
-            pEquals = pScan;
-            stops = kScanStopsAfterEquals;
-        }
+        if (*pScan == L'=' && !pEquals) pEquals = pScan;
         ++pScan;
     }
     if (pScan > pEnd) pScan = pEnd;

@@ -123,6 +123,7 @@ const LineCase kLineCases[] = {
     {"QuotesDoNotProtectSemicolon", "Key = \"a;b\"\r\n", "Key", "\"a"},
     {"ValueKeepsLaterEquals", "Key = b=c\r\n", "Key", "b=c"},
     {"TrailingTabStays", "Key = v\t\r\n", "Key", "v\t"},
+    {"TabsAndControlsAreContent", "Key = a\tb\x01\x0B" "c = d\r\n", "Key", "a\tb\x01\x0B" "c = d"},
     {"LfLineEnds", "A=1\nKey=2\nB=3\n", "Key", "2"},
     {"CrEndsContent", "Key = 1\rjunk\r\n", "Key", "1"},
     {"LastLineWithoutLineEnd", "Key = v", "Key", "v"},
