@@ -10,6 +10,21 @@
 //
 // Calling order: construct, Load; only after a true Load, Parse once; then
 // lookups; then Unload and destruction (or destruction alone).
+//
+// How the reader behaves where INF files give no rule:
+// - The text buffer holds size + 1 characters (and a few zeros of padding for
+//   the scan): no decoding yields more characters than the file has bytes,
+//   and the text ends at its first NUL whatever follows.
+// - A read that fails after the file opened, or a file of 2 GiB or more,
+//   makes Load return false with the object as it was before.
+// - A "[" with no "]" after it ends the parse: the name would run to the end
+//   of the text, so no line is left to belong to it, and nothing is read
+//   past the end of the text.
+// - Lines without "=" keep their place in file order among their section's
+//   entries, under the generated key "<section>_<number>".
+// - Unquoting edits the stored text, so the accessors remember what they
+//   handed out: a text asked for again reads the same.
+// - After Unload every lookup finds nothing.
 #pragma once
 
 #include <cstddef>
