@@ -16,8 +16,10 @@ constexpr uint32_t kMaxFileSize = 0x7FFFFFF0u;
 const size_t kNoSection = static_cast<size_t>(-1);
 const size_t kKeyBlockChars = 4096;
 
-// Leaves the position on the next LF, or on the end of the text.
+// Leaves the position on the next LF, or on the end of the text. Most calls
+// stand on the CR of a CR LF, which is answered without a library call.
 wchar_t* SkipToLineFeed(wchar_t* pPos, const wchar_t* pEnd) {
+    if (pEnd - pPos >= 2 && pPos[1] == L'\n' && pPos[0] != L'\n') return pPos + 1;
     wchar_t* pLf = std::wmemchr(pPos, L'\n', static_cast<size_t>(pEnd - pPos));
     return pLf ? pLf : const_cast<wchar_t*>(pEnd);
 }
