@@ -261,7 +261,8 @@ TEST_P(AccessorTest, ValueIsResolvedTrimmedAndUnquoted) {
     EXPECT_EQ(pszText ? Narrow(pszText) : "<none>", GetParam().pszValueText);
 }
 
-INSTANTIATE_TEST_SUITE_P(Inf, AccessorTest, ::testing::ValuesIn(kAccessorCases));
+INSTANTIATE_TEST_SUITE_P(Inf, AccessorTest, ::testing::ValuesIn(kAccessorCases),
+                         [](const auto& testInfo) { return std::string(testInfo.param.pszKey); });
 
 TEST(InfFileTest, KeyAccessorResolvesTheKey) {
     ParsedInf inf(kStringsInf);
@@ -285,17 +286,18 @@ TEST(InfFileTest, TwoTokensForOneQuotedStringReadTheSame) {
 }
 
 struct ListCase {
+    const char* pszName;
     const char* pszText;
     std::vector<const char*> items;  // "<none>": an unresolved token
 };
 
 const ListCase kListCases[] = {
-    {"a, \"b,c\", %XY%", {"a", "\"b,c\"", "<none>"}},
-    {"", {""}},
-    {"a,,b,", {"a", "", "b", ""}},
-    {" %Disk% , %a%,%%x%", {"Disk Two", "%a%", "%%x%"}},
-    {"\"a, b, c", {"\"a, b, c"}},
-    {"x \\\r\n, \\\ry", {"x \\", "y"}},
+    {"QuotesAndUnresolvedToken", "a, \"b,c\", %XY%", {"a", "\"b,c\"", "<none>"}},
+    {"EmptyText", "", {""}},
+    {"EmptyItems", "a,,b,", {"a", "", "b", ""}},
+    {"TokensOnlyWhenWellFormed", " %Disk% , %a%,%%x%", {"Disk Two", "%a%", "%%x%"}},
+    {"UnclosedQuoteTakesTheRest", "\"a, b, c", {"\"a, b, c"}},
+    {"BackslashBeforeCrIsBlank", "x \\\r\n, \\\ry", {"x \\", "y"}},
 };
 
 class SplitListTest : public ::testing::TestWithParam<ListCase> {};
@@ -311,7 +313,8 @@ TEST_P(SplitListTest, CutsAtCommasOutsideQuotes) {
     EXPECT_EQ(got, std::vector<std::string>(GetParam().items.begin(), GetParam().items.end()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Inf, SplitListTest, ::testing::ValuesIn(kListCases));
+INSTANTIATE_TEST_SUITE_P(Inf, SplitListTest, ::testing::ValuesIn(kListCases),
+                         [](const auto& testInfo) { return std::string(testInfo.param.pszName); });
 
 TEST(InfFileTest, StringTokensNeedFourCharactersAndSingleMarks) {
     EXPECT_TRUE(CInfFile::IsStringToken(L"%ab%"));
