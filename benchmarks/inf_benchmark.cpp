@@ -8,21 +8,17 @@
 #include "inf/inf_file.h"
 #include "inf/model_matcher.h"
 
-#include "host_control.h"
 #include "platform.h"
+#include "tests/inf/inf_test_image.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <cstdlib>
-#include <dirent.h>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -31,57 +27,6 @@ struct FileSet {
     std::vector<std::wstring> paths;
     int64_t nBytes = 0;
 };
-
-std::string ReadHostFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-}
-
-void WriteHostFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-void CollectInfFiles(const std::string& dir, std::vector<std::string>& files) {
-    DIR* d = opendir(dir.c_str());
-    if (!d) return;
-    while (dirent* entry = readdir(d)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        const std::string path = dir + "/" + name;
-        struct stat st {};
-        if (stat(path.c_str(), &st) != 0) continue;
-        std::string ext = name.substr(name.rfind('.') + 1);
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char ch) { return std::tolower(ch); });
-        if (S_ISDIR(st.st_mode)) {
-            CollectInfFiles(path, files);
-        } else if (ext == "inf" || ext == "inx") {
-            files.push_back(path);
-        }
-    }
-    closedir(d);
-}
-
-void RemoveTree(const std::string& path) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0) return;
-    if (S_ISDIR(st.st_mode)) {
-        if (DIR* d = opendir(path.c_str())) {
-            while (dirent* entry = readdir(d)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..") RemoveTree(path + "/" + name);
-            }
-            closedir(d);
-        }
-        rmdir(path.c_str());
-    } else {
-        unlink(path.c_str());
-    }
-}
-
-std::wstring WideAscii(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // A large driver INF as big storage and network packages write them: models
 // lists under several decorations, install sections with registry lines,
@@ -127,49 +72,22 @@ std::string GenerateLargeInf() {
     return out.str();
 }
 
-// The temporary image that serves the files, and the two sets measured.
-class CBenchImage {
-public:
-    bool Build(const std::string& corpusDir, std::string* pError) {
-        char pattern[] = "/tmp/dravolin-infbench-XXXXXX";
-        if (!mkdtemp(pattern)) {
-            *pError = "cannot create a temporary folder";
-            return false;
-        }
-        m_strRoot = pattern;
-        mkdir((m_strRoot + "/drive_c").c_str(), 0777);
-        mkdir((m_strRoot + "/registry").c_str(), 0777);
-        WriteHostFile(m_strRoot + "/registry/00-system.reg", "Windows Registry Editor Version 5.00\r\n");
-
-        std::vector<std::string> files;
-        CollectInfFiles(corpusDir, files);
-        std::sort(files.begin(), files.end());
-        if (!files.empty()) mkdir((m_strRoot + "/drive_c/corpus").c_str(), 0777);
-        for (size_t i = 0; i < files.size(); ++i) {
-            const std::string bytes = ReadHostFile(files[i]);
-            const std::string name = "f" + std::to_string(i) + ".inf";
-            WriteHostFile(m_strRoot + "/drive_c/corpus/" + name, bytes);
-            m_corpus.paths.push_back(L"C:\\corpus\\" + WideAscii(name));
-            m_corpus.nBytes += static_cast<int64_t>(bytes.size());
-        }
-        const std::string large = GenerateLargeInf();
-        WriteHostFile(m_strRoot + "/drive_c/large.inf", large);
-        m_large.paths.push_back(L"C:\\large.inf");
-        m_large.nBytes = static_cast<int64_t>(large.size());
-        return host::LoadImage(m_strRoot, pError);
+// The files of the corpus and the generated one, in one temporary image.
+void PlaceFiles(const inftest::CScratchImage& image, FileSet& corpus, FileSet& large) {
+    const std::string corpusDir = inftest::CorpusDir();
+    size_t nIndex = 0;
+    for (const std::string& path : corpusDir.empty() ? std::vector<std::string>() : inftest::ListFiles(corpusDir)) {
+        std::string ext = path.substr(path.rfind('.') + 1);
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char ch) { return std::tolower(ch); });
+        if (ext != "inf" && ext != "inx") continue;
+        const std::string bytes = inftest::ReadHostFile(path);
+        corpus.paths.push_back(image.AddFile("corpus" + std::to_string(nIndex++) + ".inf", bytes));
+        corpus.nBytes += static_cast<int64_t>(bytes.size());
     }
-    ~CBenchImage() {
-        host::UnloadImage();
-        if (!m_strRoot.empty()) RemoveTree(m_strRoot);
-    }
-    const FileSet& Corpus() const { return m_corpus; }
-    const FileSet& Large() const { return m_large; }
-
-private:
-    std::string m_strRoot;
-    FileSet m_corpus;
-    FileSet m_large;
-};
+    const std::string bytes = GenerateLargeInf();
+    large.paths.push_back(image.AddFile("large.inf", bytes));
+    large.nBytes = static_cast<int64_t>(bytes.size());
+}
 
 // (a) The floor: the file into memory and decoded to wide text, nothing else.
 size_t ReadAndDecode(const std::wstring& path) {
@@ -243,26 +161,27 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
-    CBenchImage image;
-    std::string error;
-    if (!image.Build(DRAVOLIN_CORPUS_DIR, &error)) {
-        std::fprintf(stderr, "inf_benchmark: %s\n", error.c_str());
+    inftest::CScratchImage image;
+    if (!image.IsReady()) {
+        std::fprintf(stderr, "inf_benchmark: %s\n", image.Error().c_str());
         return 1;
     }
-    if (image.Corpus().paths.empty()) {
+    FileSet corpus;
+    FileSet large;
+    PlaceFiles(image, corpus, large);
+    if (corpus.paths.empty()) {
         std::fprintf(stderr, "inf_benchmark: no INF corpus at %s; measuring the generated file only\n",
                      DRAVOLIN_CORPUS_DIR);
     } else {
         std::fprintf(stderr, "inf_benchmark: corpus of %zu files, %lld bytes; generated file of %lld bytes\n",
-                     image.Corpus().paths.size(), static_cast<long long>(image.Corpus().nBytes),
-                     static_cast<long long>(image.Large().nBytes));
-        benchmark::RegisterBenchmark("a_ReadDecode/corpus", RunFloor, &image.Corpus());
-        benchmark::RegisterBenchmark("b_LoadParse/corpus", RunLoadParse, &image.Corpus());
-        benchmark::RegisterBenchmark("c_LoadParseMatch/corpus", RunLoadParseMatch, &image.Corpus());
+                     corpus.paths.size(), static_cast<long long>(corpus.nBytes), static_cast<long long>(large.nBytes));
+        benchmark::RegisterBenchmark("a_ReadDecode/corpus", RunFloor, &corpus);
+        benchmark::RegisterBenchmark("b_LoadParse/corpus", RunLoadParse, &corpus);
+        benchmark::RegisterBenchmark("c_LoadParseMatch/corpus", RunLoadParseMatch, &corpus);
     }
-    benchmark::RegisterBenchmark("a_ReadDecode/generated", RunFloor, &image.Large());
-    benchmark::RegisterBenchmark("b_LoadParse/generated", RunLoadParse, &image.Large());
-    benchmark::RegisterBenchmark("c_LoadParseMatch/generated", RunLoadParseMatch, &image.Large());
+    benchmark::RegisterBenchmark("a_ReadDecode/generated", RunFloor, &large);
+    benchmark::RegisterBenchmark("b_LoadParse/generated", RunLoadParse, &large);
+    benchmark::RegisterBenchmark("c_LoadParseMatch/generated", RunLoadParseMatch, &large);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

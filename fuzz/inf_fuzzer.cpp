@@ -3,45 +3,14 @@
 #include "inf/inf_file.h"
 #include "inf/model_matcher.h"
 
-#include "host_control.h"
+#include "tests/inf/inf_test_image.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-std::string g_strInfHostPath;
-
-bool WriteHostFile(const std::string& path, const uint8_t* pData, size_t nSize) {
-    FILE* pFile = std::fopen(path.c_str(), "wb");
-    if (!pFile) return false;
-    const bool bOk = std::fwrite(pData, 1, nSize, pFile) == nSize;
-    return std::fclose(pFile) == 0 && bOk;
-}
-
-bool PrepareImage() {
-    char pattern[] = "/tmp/dravolin-inffuzz-XXXXXX";
-    if (!mkdtemp(pattern)) return false;
-    const std::string root = pattern;
-    mkdir((root + "/drive_c").c_str(), 0777);
-    mkdir((root + "/registry").c_str(), 0777);
-    const char kReg[] = "Windows Registry Editor Version 5.00\r\n";
-    if (!WriteHostFile(root + "/registry/00-system.reg", reinterpret_cast<const uint8_t*>(kReg), sizeof kReg - 1)) {
-        return false;
-    }
-    std::string error;
-    if (!host::LoadImage(root, &error)) {
-        std::fprintf(stderr, "inf_fuzzer: %s\n", error.c_str());
-        return false;
-    }
-    g_strInfHostPath = root + "/drive_c/fuzz.inf";
-    return true;
-}
 
 // The resolved texts of every entry of a section, and its lists split in a
 // copy, as the program's callers read them.
@@ -64,11 +33,10 @@ void ReadSection(CInfFile& inf, const wchar_t* pszName) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
-    static const bool s_bReady = PrepareImage();
-    if (!s_bReady) std::abort();
-    if (!WriteHostFile(g_strInfHostPath, pData, nSize)) std::abort();
-
-    CInfFile inf(L"C:\\fuzz.inf");
+    // One image for the whole run, removed when the run ends.
+    static const inftest::CScratchImage s_image;
+    if (!s_image.IsReady()) std::abort();
+    CInfFile inf(s_image.AddFile("fuzz.inf", std::string(reinterpret_cast<const char*>(pData), nSize)));
     if (!inf.Load()) std::abort();  // an existing, readable file always loads
     inf.Parse();
 
