@@ -93,18 +93,20 @@ struct UpperText {
 
 // Whether the part occurs in the text, as wcsstr answers it. The texts are
 // short, met by the thousand, and mostly share their first characters
-// ("PCI\\VEN_"), so each place is first tested on the part's last character.
+// ("PCI\\VEN_"), so each place is first tested on the part's first and last
+// characters, and only then compared in full.
 bool Contains(const UpperText& text, const UpperText& part) {
     if (part.nLength > text.nLength) return false;
     if (part.nLength == 0) return true;
     const size_t nLast = part.nLength - 1;
+    const wchar_t chFirst = part.psz[0];
     const wchar_t chLast = part.psz[nLast];
     const wchar_t* pFinal = text.psz + (text.nLength - part.nLength);
     for (const wchar_t* p = text.psz; p <= pFinal; ++p) {
-        if (p[nLast] != chLast) continue;
-        size_t i = 0;
+        if (p[0] != chFirst || p[nLast] != chLast) continue;
+        size_t i = 1;
         while (i < nLast && p[i] == part.psz[i]) ++i;
-        if (i == nLast) return true;
+        if (i >= nLast) return true;
     }
     return false;
 }

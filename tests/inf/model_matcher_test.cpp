@@ -138,6 +138,9 @@ std::vector<MatchCase> MatchCases() {
         {"EmptyDeviceIdMatchesFirstLineWithId",
          "[Manufacturer]\r\nM = Models\r\n" + std::string(kInst) + "[Models]\r\nNoId = Inst\r\nHas = Inst, X\r\n", "x86",
          false, {""}, true, MatchedId("Has", "X")},
+        {"OneCharacterDeviceId",
+         "[Manufacturer]\r\nM = Models\r\n" + std::string(kInst) + "[Models]\r\nA = Inst, QQ\r\nB = Inst, PXP\r\n", "x86",
+         false, {"x"}, true, MatchedId("B", "PXP")},
         {"HardwareIdThroughToken",
          "[Manufacturer]\r\nM = Models\r\n" + std::string(kInst) +
              "[Models]\r\nDesc = Inst, %HwId%\r\n[Strings]\r\nHwId = pci\\ven_7\r\n",
