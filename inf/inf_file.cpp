@@ -3,7 +3,9 @@
 #include "platform.h"
 
 #include <clocale>
+#include <cstring>
 #include <cwchar>
+#include <type_traits>
 
 namespace {
 
@@ -12,9 +14,12 @@ namespace {
 constexpr uint32_t kMaxFileSize = 0x7FFFFFF0u;
 
 const size_t kNoSection = static_cast<size_t>(-1);
+const size_t kKeyBlockChars = 4096;
 
-// Leaves the position on the next LF, or on the end of the text.
+// Leaves the position on the next LF, or on the end of the text. Most calls
+// stand on the CR of a CR LF, which is answered without a library call.
 wchar_t* SkipToLineFeed(wchar_t* pPos, const wchar_t* pEnd) {
+    if (pEnd - pPos >= 2 && pPos[1] == L'\n' && pPos[0] != L'\n') return pPos + 1;
     wchar_t* pLf = std::wmemchr(pPos, L'\n', static_cast<size_t>(pEnd - pPos));
     return pLf ? pLf : const_cast<wchar_t*>(pEnd);
 }
@@ -37,7 +42,75 @@ bool ContinuesAfterBackslash(const wchar_t* pPos, const wchar_t* pEnd, bool bCur
     return IsSpaceOrControl(*pPos);
 }
 
+// Puts the process under the user's default locale. Asking for it anew
+// costs microseconds (the runtime reads the environment and its locale
+// tables), so it is done only when the locale in force is not the one that
+// the last such call gave: the user's default does not change while the
+// program runs, but another part of the process may have set another locale.
+void UseUserDefaultLocale() {
+    static std::string s_strUserLocale;
+    const char* pszCurrent = std::setlocale(LC_ALL, nullptr);
+    if (pszCurrent && !s_strUserLocale.empty() && s_strUserLocale == pszCurrent) return;
+    const char* pszUser = std::setlocale(LC_ALL, "");
+    s_strUserLocale = pszUser ? pszUser : "";
+}
+
 bool IsLineBlank(wchar_t ch) { return ch == L' ' || ch == L'\t' || ch == L'\r' || ch == L'\n'; }
+
+bool IsTokenOfLength(const wchar_t* pText, size_t nLength) {
+    return nLength >= 4 && pText[0] == L'%' && pText[nLength - 1] == L'%' && pText[1] != L'%' &&
+           pText[nLength - 2] != L'%';
+}
+
+// Passes over leading tabs, spaces, CRs and LFs (and a "\" right before a
+// CR) and cuts the trailing ones off with terminators, never before pText;
+// pEnd is where the text's terminator stands and becomes the new end.
+wchar_t* TrimBlanksTo(wchar_t* pText, wchar_t*& pEnd) {
+    while (pText < pEnd && (IsLineBlank(*pText) || (*pText == L'\\' && pText[1] == L'\r'))) ++pText;
+    while (pEnd > pText && IsLineBlank(pEnd[-1])) *--pEnd = L'\0';
+    return pText;
+}
+
+// Where the scan of an entry line's content may stop: at a control
+// character (NUL, the end of the text; LF; CR; but also a tab, which the
+// scan then passes over), ";", "\\" and, until the first is found, "=".
+// Plain content is passed over several characters at a time where the
+// compiler offers vector types; the text is followed by kScanPadding zeros,
+// so a group read at the end of the text stays inside its buffer.
+#if defined(__GNUC__)
+// Characters are compared as numbers: 16-bit ones unsigned, 32-bit ones
+// (never above 0x10FFFF) signed, which the vector units compare fastest.
+using ScanLane = std::conditional_t<sizeof(wchar_t) == 4, int32_t, uint16_t>;
+typedef ScanLane ScanGroup __attribute__((vector_size(16)));
+typedef uint64_t ScanHalves __attribute__((vector_size(16)));
+constexpr size_t kScanLanes = sizeof(ScanGroup) / sizeof(wchar_t);
+
+wchar_t* FindScanCandidate(wchar_t* pScan, bool bEqualsStops) {
+    for (;; pScan += kScanLanes) {
+        ScanGroup group;
+        std::memcpy(&group, pScan, sizeof group);
+        ScanGroup hits = (group <= static_cast<ScanLane>(0x0D)) | (group == static_cast<ScanLane>(';')) |
+                         (group == static_cast<ScanLane>('\\'));
+        if (bEqualsStops) hits |= (group == static_cast<ScanLane>('='));
+        const ScanHalves halves = reinterpret_cast<ScanHalves>(hits);
+        if ((halves[0] | halves[1]) == 0) continue;
+        for (size_t i = 0; i < kScanLanes; ++i) {
+            if (hits[i]) return pScan + i;
+        }
+    }
+}
+#else
+constexpr size_t kScanLanes = 1;
+
+wchar_t* FindScanCandidate(wchar_t* pScan, bool bEqualsStops) {
+    for (;; ++pScan) {
+        const wchar_t ch = *pScan;
+        if (ch <= 0x0D || ch == L';' || ch == L'\\' || (bEqualsStops && ch == L'=')) return pScan;
+    }
+}
+#endif
+
+constexpr size_t kScanPadding = kScanLanes;
 
 }  // namespace
 
@@ -73,41 +146,52 @@ bool CInfFile::Load() {
     CloseHandle(hFile);
     if (!bRead) return false;
 
+    // An object reads one file once; should Load come again, nothing of the
+    // first text is kept that could refer to it.
+    Unload();
+    m_bParsed = false;
     m_nKeylessLines = 0;
     m_nFileSize = nSize;
     // A file that shrank between the size query and the read is decoded as
     // far as it was read; nothing past the bytes read is ever looked at.
-    return DecodeText(pBytes.get(), nReadBytes < nSize ? nReadBytes : nSize);
+    DecodeText(pBytes.get(), nReadBytes < nSize ? nReadBytes : nSize);
+    return true;
 }
 
-bool CInfFile::DecodeText(const unsigned char* pBytes, uint32_t nBytes) {
+void CInfFile::DecodeText(const unsigned char* pBytes, uint32_t nBytes) {
     // Every decoding yields at most one character per byte, so size + 1
-    // characters hold any text and its terminator. The buffer is not
-    // zero-filled: the decoder writes the text and the terminator goes after it.
+    // characters hold any text and its terminator (and the scan padding
+    // follows). The buffer is not zero-filled: the decoder writes the text
+    // and the terminator goes after it.
     m_nTextLimit = m_nFileSize;
-    m_pText.reset(new wchar_t[static_cast<size_t>(m_nTextLimit) + 1]);
+    m_pText.reset(new wchar_t[static_cast<size_t>(m_nTextLimit) + 1 + kScanPadding]);
     wchar_t* pText = m_pText.get();
     const int nLimit = static_cast<int>(m_nTextLimit);
     size_t nWritten = 0;
-    if (nBytes >= 2 && pBytes[0] == 0xEF && pBytes[1] == 0xBB) {
+    if (nBytes >= 2 && pBytes[0] == 0xFF && pBytes[1] == 0xFE) {
+        nWritten = platform::DecodeUtf16Le(pBytes + 2, nBytes - 2, pText, m_nTextLimit);
+        if (nWritten > m_nTextLimit) nWritten = m_nTextLimit;
+        // The text ends at its first NUL.
+        const wchar_t* pNul = std::wmemchr(pText, L'\0', nWritten);
+        if (pNul) nWritten = static_cast<size_t>(pNul - pText);
+    } else {
         // The mark is taken as three bytes without looking at the third.
-        if (nBytes > 3) {
-            const int n = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(pBytes + 3),
-                                              static_cast<int>(nBytes - 3), pText, nLimit);
+        const bool bUtf8 = nBytes >= 2 && pBytes[0] == 0xEF && pBytes[1] == 0xBB;
+        const unsigned char* pInput = bUtf8 ? pBytes + (nBytes < 3 ? nBytes : 3) : pBytes;
+        size_t nInput = nBytes - static_cast<size_t>(pInput - pBytes);
+        // The text ends at its first NUL, and in UTF-8 and the ANSI code
+        // pages only a zero byte gives one: what follows it is not decoded.
+        const void* pZero = nInput > 0 ? std::memchr(pInput, 0, nInput) : nullptr;
+        if (pZero) nInput = static_cast<size_t>(static_cast<const unsigned char*>(pZero) - pInput);
+        if (nInput > 0) {
+            const int n = MultiByteToWideChar(bUtf8 ? CP_UTF8 : CP_ACP, 0, reinterpret_cast<const char*>(pInput),
+                                              static_cast<int>(nInput), pText, nLimit);
             nWritten = n > 0 ? static_cast<size_t>(n) : 0;
         }
-    } else if (nBytes >= 2 && pBytes[0] == 0xFF && pBytes[1] == 0xFE) {
-        nWritten = platform::DecodeUtf16Le(pBytes + 2, nBytes - 2, pText, m_nTextLimit);
-    } else if (nBytes > 0) {
-        const int n = MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(pBytes), static_cast<int>(nBytes),
-                                          pText, nLimit);
-        nWritten = n > 0 ? static_cast<size_t>(n) : 0;
+        if (nWritten > m_nTextLimit) nWritten = m_nTextLimit;
     }
-    if (nWritten > m_nTextLimit) nWritten = m_nTextLimit;
-    pText[nWritten] = L'\0';
-    // The text ends at its first NUL: an ANSI file at its first zero byte.
-    m_pTextEnd = pText + std::wcslen(pText);
-    return true;
+    std::wmemset(pText + nWritten, L'\0', 1 + kScanPadding);
+    m_pTextEnd = pText + nWritten;
 }
 
 bool CInfFile::Parse() {
@@ -116,8 +200,10 @@ bool CInfFile::Parse() {
 
     ParseState state;
     wchar_t* pPos = m_pText.get();
+    // The decoder writes at most m_nTextLimit characters, so the first NUL is
+    // the only bound; the scans of entry lines rely on that NUL being there.
     wchar_t* pEnd = m_pTextEnd;
-    if (static_cast<size_t>(pEnd - pPos) > m_nTextLimit) pEnd = pPos + m_nTextLimit;
+    m_entries.reserve(static_cast<size_t>(pEnd - pPos) / 48 + 16);
     while (pPos < pEnd) {
         switch (*pPos) {
         case L'\n':
@@ -172,33 +258,46 @@ wchar_t* CInfFile::ReadSectionHeader(wchar_t* pPos, const wchar_t* pEnd, ParseSt
     // an empty CR LF line exists even without entries; any other section
     // only comes into being with its first stored entry.
     wchar_t* pLf = SkipToLineFeed(pClose, pEnd);
-    if (pLf < pEnd && pLf + 1 < pEnd && pLf[1] == L'\r') RegisterSection(state);
+    if (pLf + 1 < pEnd && pLf[1] == L'\r') RegisterSection(state);
     return pLf;
 }
 
 wchar_t* CInfFile::ReadEntryLine(wchar_t* pPos, wchar_t* pEnd, ParseState& state) {
-    // Find the end of the content. A "\" before a blank or a line end joins
-    // the next line; blanks and line ends after it become spaces.
+    // Find the end of the content: LF, CR or ";", or the end of the text,
+    // whose NUL ends every scan.
     wchar_t* pEquals = *pPos == L'=' ? pPos : nullptr;
     wchar_t* pScan = pPos + 1;
-    for (; pScan < pEnd; ++pScan) {
+    for (;;) {
+        pScan = FindScanCandidate(pScan, pEquals == nullptr);
         const wchar_t ch = *pScan;
-        if (ch == L'\\' && pScan + 1 < pEnd && IsLineBlank(pScan[1])) {
-            *pScan = L' ';
-            state.bContinue = true;
+        if (ch == L'=') {
+            pEquals = pScan++;
             continue;
         }
-        if (state.bContinue) {
-            if (IsLineBlank(ch)) {
-                *pScan = L' ';
-                continue;
-            }
-            state.bContinue = false;  // this character is content, even a ";"
-        } else if (ch == L'\n' || ch == L'\r' || ch == L';') {
+        if (ch != L'\0' && ch != L'\n' && ch != L'\r' && ch < 0x0E) {
+            ++pScan;  // a tab or another control character: content
+            continue;
+        }
+        if (*pScan != L'\\' || pScan >= pEnd) break;
+        if (pScan + 1 >= pEnd || !IsLineBlank(pScan[1])) {
+            ++pScan;  // a "\" inside the content
+            continue;
+        }
+        // A "\" before a blank or a line end joins the next line: it and the
+        // blanks and line ends after it become spaces.
+        do {
+            *pScan++ = L' ';
+            while (pScan < pEnd && IsLineBlank(*pScan)) *pScan++ = L' ';
+        } while (pScan + 1 < pEnd && *pScan == L'\\' && IsLineBlank(pScan[1]));
+        if (pScan >= pEnd) {
+            state.bContinue = true;  // the text ended inside the continuation
             break;
         }
-        if (ch == L'=' && !pEquals) pEquals = pScan;
+        // The first character after it is content, even a ";".
+        if (*pScan == L'=' && !pEquals) pEquals = pScan;
+        ++pScan;
     }
+    if (pScan > pEnd) pScan = pEnd;
     wchar_t* pContentEnd = pScan;
     // The terminators below may overwrite the LF that ended the content; the
     // line is then already done, and the next line must not be skipped.
@@ -244,10 +343,18 @@ void CInfFile::StoreEntry(wchar_t* pszKey, wchar_t* pszValue, ParseState& state)
 }
 
 wchar_t* CInfFile::GenerateKey(const wchar_t* pszSection, int32_t nNumber) {
-    // "<section>_<number>", the number with at least eight digits.
+    // "<section>_<number>", the number with at least eight digits. Keys are
+    // cut from blocks of their own rather than allocated one by one: a file
+    // list can hold thousands of lines without "=".
     const size_t nNameLength = std::wcslen(pszSection);
-    std::unique_ptr<wchar_t[]> pKey(new wchar_t[nNameLength + 24]);
-    wchar_t* pOut = pKey.get();
+    const size_t nNeeded = nNameLength + 24;
+    if (m_generatedKeys.empty() || m_nKeyBlockUsed + nNeeded > m_nKeyBlockSize) {
+        m_nKeyBlockSize = nNeeded > kKeyBlockChars ? nNeeded : kKeyBlockChars;
+        m_generatedKeys.emplace_back(new wchar_t[m_nKeyBlockSize]);
+        m_nKeyBlockUsed = 0;
+    }
+    wchar_t* pKey = m_generatedKeys.back().get() + m_nKeyBlockUsed;
+    wchar_t* pOut = pKey;
     std::wmemcpy(pOut, pszSection, nNameLength);
     pOut += nNameLength;
     *pOut++ = L'_';
@@ -264,9 +371,9 @@ wchar_t* CInfFile::GenerateKey(const wchar_t* pszSection, int32_t nNumber) {
     } while (nValue != 0);
     for (int i = nDigits; i < 8; ++i) *pOut++ = L'0';
     while (nDigits > 0) *pOut++ = szDigits[--nDigits];
-    *pOut = L'\0';
-    m_generatedKeys.push_back(std::move(pKey));
-    return m_generatedKeys.back().get();
+    *pOut++ = L'\0';
+    m_nKeyBlockUsed += static_cast<size_t>(pOut - pKey);
+    return pKey;
 }
 
 InfSectionRef CInfFile::MakeSectionRef(size_t nIndex) {
@@ -277,7 +384,7 @@ InfSectionRef CInfFile::MakeSectionRef(size_t nIndex) {
 size_t CInfFile::FindSectionIndex(const wchar_t* pszName) {
     // Every section lookup runs under the user's default locale, and so do
     // the comparisons and conversions that follow it.
-    std::setlocale(LC_ALL, "");
+    UseUserDefaultLocale();
     for (size_t i = 0; i < m_sections.size(); ++i) {
         if (platform::CompareNoCase(m_sections[i].pszName, pszName) == 0) return i;
     }
@@ -314,32 +421,30 @@ bool CInfFile::FindDriverVerEntry(const InfSectionRef& section, InfEntryRef& out
 }
 
 bool CInfFile::IsStringToken(const wchar_t* pszText) {
-    if (!pszText) return false;
-    const size_t nLength = std::wcslen(pszText);
-    return nLength >= 4 && pszText[0] == L'%' && pszText[nLength - 1] == L'%' && pszText[1] != L'%' &&
-           pszText[nLength - 2] != L'%';
+    return pszText && IsTokenOfLength(pszText, std::wcslen(pszText));
 }
 
 wchar_t* CInfFile::LookupString(const wchar_t* pszToken) {
     if (!m_bHasStrings || !IsStringToken(pszToken)) return nullptr;
+    return LookupName(pszToken + 1, std::wcslen(pszToken) - 2);
+}
+
+wchar_t* CInfFile::LookupName(const wchar_t* pName, size_t nNameLength) {
+    if (!m_bHasStrings) return nullptr;
     // A key that merely begins with the name matches too: the comparison
     // covers as many characters as the name has.
-    const wchar_t* pszName = pszToken + 1;
-    const size_t nNameLength = std::wcslen(pszToken) - 2;
     const InfSection& strings = m_sections[m_nStringsSection];
     for (size_t i = 0; i < strings.nEntryCount; ++i) {
         InfEntry& entry = m_entries[strings.nFirstEntry + i];
-        if (platform::CompareNoCaseN(entry.pszKey, pszName, nNameLength) == 0) return entry.pszValue;
+        if (platform::CompareNoCaseN(entry.pszKey, pName, nNameLength) == 0) return entry.pszValue;
     }
     return nullptr;
 }
 
 wchar_t* CInfFile::TrimBlanks(wchar_t* pszText) {
     if (!pszText) return nullptr;
-    while (IsLineBlank(*pszText) || (*pszText == L'\\' && pszText[1] == L'\r')) ++pszText;
     wchar_t* pEnd = pszText + std::wcslen(pszText);
-    while (pEnd > pszText && IsLineBlank(pEnd[-1])) *--pEnd = L'\0';
-    return pszText;
+    return TrimBlanksTo(pszText, pEnd);
 }
 
 void CInfFile::SplitList(wchar_t* pszText, std::vector<wchar_t*>& items) {
@@ -348,23 +453,26 @@ void CInfFile::SplitList(wchar_t* pszText, std::vector<wchar_t*>& items) {
         items.push_back(nullptr);
         return;
     }
-    auto appendItem = [this, &items](wchar_t* pszItem) {
-        wchar_t* pszTrimmed = TrimBlanks(pszItem);
-        items.push_back(IsStringToken(pszTrimmed) ? LookupString(pszTrimmed) : pszTrimmed);
+    // Each item ends at a terminator, so its end is known without a scan.
+    auto appendItem = [this, &items](wchar_t* pItem, wchar_t* pItemEnd) {
+        wchar_t* pTrimmed = TrimBlanksTo(pItem, pItemEnd);
+        const size_t nLength = static_cast<size_t>(pItemEnd - pTrimmed);
+        items.push_back(IsTokenOfLength(pTrimmed, nLength) ? LookupName(pTrimmed + 1, nLength - 2) : pTrimmed);
     };
     // Commas between double quotes belong to the item; the quotes stay in it.
     bool bQuoted = false;
-    wchar_t* pszItem = pszText;
-    for (wchar_t* pPos = pszText; *pPos; ++pPos) {
+    wchar_t* pItem = pszText;
+    wchar_t* pPos = pszText;
+    for (; *pPos; ++pPos) {
         if (*pPos == L'"') {
             bQuoted = !bQuoted;
         } else if (*pPos == L',' && !bQuoted) {
             *pPos = L'\0';
-            appendItem(pszItem);
-            pszItem = pPos + 1;
+            appendItem(pItem, pPos);
+            pItem = pPos + 1;
         }
     }
-    appendItem(pszItem);
+    appendItem(pItem, pPos);
 }
 
 const wchar_t* CInfFile::ResolveEntryText(wchar_t* pszText) {

@@ -10,6 +10,21 @@
 //
 // Calling order: construct, Load; only after a true Load, Parse once; then
 // lookups; then Unload and destruction (or destruction alone).
+//
+// How the reader behaves where INF files give no rule:
+// - The text buffer holds size + 1 characters (and a few zeros of padding for
+//   the scan): no decoding yields more characters than the file has bytes,
+//   and the text ends at its first NUL whatever follows.
+// - A read that fails after the file opened, or a file of 2 GiB or more,
+//   makes Load return false with the object as it was before.
+// - A "[" with no "]" after it ends the parse: the name would run to the end
+//   of the text, so no line is left to belong to it, and nothing is read
+//   past the end of the text.
+// - Lines without "=" keep their place in file order among their section's
+//   entries, under the generated key "<section>_<number>".
+// - Unquoting edits the stored text, so the accessors remember what they
+//   handed out: a text asked for again reads the same.
+// - After Unload every lookup finds nothing.
 #pragma once
 
 #include <cstddef>
@@ -105,12 +120,13 @@ private:
     };
     struct ParseState;
 
-    bool DecodeText(const unsigned char* pBytes, uint32_t nSize);
+    void DecodeText(const unsigned char* pBytes, uint32_t nBytes);
     wchar_t* ReadSectionHeader(wchar_t* pPos, const wchar_t* pEnd, ParseState& state);
     wchar_t* ReadEntryLine(wchar_t* pPos, wchar_t* pEnd, ParseState& state);
     void StoreEntry(wchar_t* pszKey, wchar_t* pszValue, ParseState& state);
     void RegisterSection(ParseState& state);
     wchar_t* GenerateKey(const wchar_t* pszSection, int32_t nNumber);
+    wchar_t* LookupName(const wchar_t* pName, size_t nNameLength);
     size_t FindSectionIndex(const wchar_t* pszName);
     InfSectionRef MakeSectionRef(size_t nIndex);
     bool FindEntryInSection(const InfSectionRef& section, const wchar_t* pszKey, InfEntryRef& out);
@@ -127,7 +143,10 @@ private:
     // run of m_entries, in file order, key-less lines included.
     std::vector<InfSection> m_sections;
     std::vector<InfEntry> m_entries;
+    // The generated keys, in blocks of which the last is being filled.
     std::vector<std::unique_ptr<wchar_t[]>> m_generatedKeys;
+    size_t m_nKeyBlockSize = 0;
+    size_t m_nKeyBlockUsed = 0;
     // Texts the accessors unquoted: the stored text (before trimming) and
     // what was handed out for it.
     std::vector<std::pair<const wchar_t*, const wchar_t*>> m_unquotedTexts;

@@ -18,10 +18,6 @@ using WorkText = wchar_t[kWorkChars];
 // empty text.
 const wchar_t* TextOrEmpty(const wchar_t* pszText) { return pszText ? pszText : L""; }
 
-bool Contains(const wchar_t* pszText, const wchar_t* pszPart) {
-    return std::wcsstr(TextOrEmpty(pszText), TextOrEmpty(pszPart)) != nullptr;
-}
-
 // Copies the text into the buffer, cut to 259 characters, so that SplitList
 // cuts the copy and not the INF's own text.
 wchar_t* CopyWorkText(const wchar_t* pszText, WorkText& buffer) {
@@ -35,7 +31,7 @@ wchar_t* CopyWorkText(const wchar_t* pszText, WorkText& buffer) {
 
 // Joins the parts into the buffer, cut to 259 characters: "%s.%s" and the
 // other section name formats.
-const wchar_t* ComposeName(WorkText& buffer, std::initializer_list<const wchar_t*> parts) {
+wchar_t* ComposeName(WorkText& buffer, std::initializer_list<const wchar_t*> parts) {
     size_t n = 0;
     for (const wchar_t* pszPart : parts) {
         for (const wchar_t* p = TextOrEmpty(pszPart); *p && n < kWorkChars - 1; ++p) buffer[n++] = *p;
@@ -49,20 +45,82 @@ bool LiesIn(const wchar_t* pszText, const WorkText& buffer) {
     return !before(pszText, buffer) && before(pszText, buffer + kWorkChars);
 }
 
-// Upper-cases an item for a comparison. An item of the working copy is
-// upper-cased where it stands; one that a string token resolved to lies in
-// the INF's "Strings" text, which stays as written, and is upper-cased in a copy.
-const wchar_t* UpperCaseItem(wchar_t* pszItem, const WorkText& owner, WorkText& scratch) {
-    if (!pszItem) return L"";
-    wchar_t* pszUpper = LiesIn(pszItem, owner) ? pszItem : CopyWorkText(pszItem, scratch);
-    platform::UpperCaseInPlace(pszUpper);
-    return pszUpper;
-}
-
 void CutAtFirstDot(wchar_t* pszText) {
     if (!pszText) return;
     wchar_t* pDot = std::wcschr(pszText, L'.');
     if (pDot) *pDot = L'\0';
+}
+
+// The C runtime's upper-casing under the user's locale, one character at a
+// time as the runtime does it, with the answers for ASCII asked once per
+// search: model lines are upper-cased by the thousand. Built after the first
+// section lookup has set the locale, which no later lookup changes.
+class CUpperCase {
+public:
+    CUpperCase() {
+        wchar_t szAscii[128];
+        for (int i = 1; i < 128; ++i) szAscii[i - 1] = static_cast<wchar_t>(i);
+        szAscii[127] = L'\0';
+        platform::UpperCaseInPlace(szAscii);
+        m_ascii[0] = L'\0';
+        for (int i = 1; i < 128; ++i) m_ascii[i] = szAscii[i - 1];
+    }
+    // Upper-cases the text in place; returns its length.
+    size_t Apply(wchar_t* pszText) const {
+        size_t n = 0;
+        for (; pszText[n]; ++n) {
+            const uint32_t c = static_cast<uint32_t>(pszText[n]);
+            if (c < 128) {
+                pszText[n] = m_ascii[c];
+            } else {
+                wchar_t szOne[2] = {pszText[n], L'\0'};
+                platform::UpperCaseInPlace(szOne);
+                pszText[n] = szOne[0];
+            }
+        }
+        return n;
+    }
+
+private:
+    wchar_t m_ascii[128];
+};
+
+// An upper-cased text and its length: containment is first decided by length.
+struct UpperText {
+    const wchar_t* psz = L"";
+    size_t nLength = 0;
+};
+
+// Whether the part occurs in the text, as wcsstr answers it. The texts are
+// short, met by the thousand, and mostly share their first characters
+// ("PCI\\VEN_"), so each place is first tested on the part's first and last
+// characters, and only then compared in full.
+bool Contains(const UpperText& text, const UpperText& part) {
+    if (part.nLength > text.nLength) return false;
+    if (part.nLength == 0) return true;
+    const size_t nLast = part.nLength - 1;
+    const wchar_t chFirst = part.psz[0];
+    const wchar_t chLast = part.psz[nLast];
+    const wchar_t* pFinal = text.psz + (text.nLength - part.nLength);
+    for (const wchar_t* p = text.psz; p <= pFinal; ++p) {
+        if (p[0] != chFirst || p[nLast] != chLast) continue;
+        size_t i = 1;
+        while (i < nLast && p[i] == part.psz[i]) ++i;
+        if (i >= nLast) return true;
+    }
+    return false;
+}
+
+// Upper-cases an item for a comparison. An item of the working copy is
+// upper-cased where it stands; one that a string token resolved to lies in
+// the INF's "Strings" text, which stays as written, and is upper-cased in a copy.
+UpperText UpperCaseItem(const CUpperCase& upper, wchar_t* pszItem, const WorkText& owner, WorkText& scratch) {
+    UpperText text;
+    if (!pszItem) return text;
+    wchar_t* pszUpper = LiesIn(pszItem, owner) ? pszItem : CopyWorkText(pszItem, scratch);
+    text.nLength = upper.Apply(pszUpper);
+    text.psz = pszUpper;
+    return text;
 }
 
 // The caller's device IDs, upper-cased in place as they first take part in a
@@ -70,26 +128,28 @@ void CutAtFirstDot(wchar_t* pszText) {
 // that took part are always its first ones; each is upper-cased once.
 class CDeviceIds {
 public:
-    explicit CDeviceIds(std::vector<std::wstring>& ids) : m_ids(ids) {}
+    CDeviceIds(std::vector<std::wstring>& ids, const CUpperCase& upper) : m_ids(ids), m_upper(upper) {}
     size_t GetCount() const { return m_ids.size(); }
-    const wchar_t* Get(size_t nIndex) {
+    UpperText Get(size_t nIndex) {
         std::wstring& strId = m_ids[nIndex];
-        if (nIndex >= m_nUpperCased) {
-            if (!strId.empty()) platform::UpperCaseInPlace(&strId[0]);
-            m_nUpperCased = nIndex + 1;
-        }
-        return strId.c_str();
+        if (nIndex >= m_lengths.size()) m_lengths.push_back(strId.empty() ? 0 : m_upper.Apply(&strId[0]));
+        UpperText text;
+        text.psz = strId.c_str();
+        text.nLength = m_lengths[nIndex];
+        return text;
     }
 
 private:
     std::vector<std::wstring>& m_ids;
-    size_t m_nUpperCased = 0;
+    const CUpperCase& m_upper;
+    std::vector<size_t> m_lengths;  // of the IDs upper-cased so far
 };
 
 // Examines a manufacturer entry's items from the last to the first. An item
 // with a version above 6.0 after its first "." is passed over; the first
 // other one whose upper-cased text contains the platform tag opens the gate.
-bool OpensPlatformGate(const std::vector<wchar_t*>& list, const wchar_t* pszTag, bool& bNamesAmd64) {
+bool OpensPlatformGate(const CUpperCase& upper, const std::vector<wchar_t*>& list, const wchar_t* pszTag,
+                       bool& bNamesAmd64) {
     // Both numbers go through the locale's conversion at single precision,
     // so a locale with another decimal separator reads both the same way.
     const float fBound = static_cast<float>(platform::ReadDecimal(L"6.0"));
@@ -98,7 +158,7 @@ bool OpensPlatformGate(const std::vector<wchar_t*>& list, const wchar_t* pszTag,
         const wchar_t* pDot = std::wcschr(pszItem, L'.');
         if (pDot && static_cast<float>(platform::ReadDecimal(pDot + 1)) > fBound) continue;
         WorkText szUpper;
-        platform::UpperCaseInPlace(CopyWorkText(pszItem, szUpper));
+        upper.Apply(CopyWorkText(pszItem, szUpper));
         if (std::wcsstr(szUpper, pszTag)) {
             bNamesAmd64 = std::wcsstr(szUpper, L"AMD64") != nullptr;
             return true;
@@ -121,20 +181,25 @@ struct ModelMatch {
 
 // Tries one model line: its hardware ID, then its first compatible ID,
 // against each device ID in list order.
-bool MatchModelLine(const std::vector<wchar_t*>& items, CDeviceIds& ids, ModelMatch& match) {
+bool MatchModelLine(const CUpperCase& upper, const std::vector<wchar_t*>& items, CDeviceIds& ids,
+                    ModelMatch& match) {
     if (items.size() < 2) return false;
-    const wchar_t* pszHardwareId = UpperCaseItem(items[1], match.szLine, match.szIdScratch[0]);
-    const wchar_t* pszCompatibleId = nullptr;
+    const UpperText hardwareId = UpperCaseItem(upper, items[1], match.szLine, match.szIdScratch[0]);
+    UpperText compatibleId;
+    bool bCompatibleUpper = false;
     for (size_t i = 0; i < ids.GetCount(); ++i) {
-        const wchar_t* pszDeviceId = ids.Get(i);
-        if (Contains(pszHardwareId, pszDeviceId)) {
-            match.pszId = pszHardwareId;
+        const UpperText deviceId = ids.Get(i);
+        if (Contains(hardwareId, deviceId)) {
+            match.pszId = hardwareId.psz;
             return true;
         }
         if (items.size() < 3) continue;
-        if (!pszCompatibleId) pszCompatibleId = UpperCaseItem(items[2], match.szLine, match.szIdScratch[1]);
-        if (Contains(pszCompatibleId, pszDeviceId)) {
-            match.pszId = pszCompatibleId;
+        if (!bCompatibleUpper) {
+            compatibleId = UpperCaseItem(upper, items[2], match.szLine, match.szIdScratch[1]);
+            bCompatibleUpper = true;
+        }
+        if (Contains(compatibleId, deviceId)) {
+            match.pszId = compatibleId.psz;
             return true;
         }
     }
@@ -144,7 +209,8 @@ bool MatchModelLine(const std::vector<wchar_t*>& items, CDeviceIds& ids, ModelMa
 // The models sections from the last decoration down to the first, then the
 // plain one; in each, the model lines in file order. The first line that
 // matches any device ID wins.
-bool FindModelLine(CInfFile& inf, const std::vector<wchar_t*>& list, CDeviceIds& ids, ModelMatch& match) {
+bool FindModelLine(CInfFile& inf, const CUpperCase& upper, const std::vector<wchar_t*>& list, CDeviceIds& ids,
+                   ModelMatch& match) {
     std::vector<wchar_t*> items;
     for (size_t k = list.size(); k-- > 0;) {
         if (k == 0) {
@@ -157,7 +223,7 @@ bool FindModelLine(CInfFile& inf, const std::vector<wchar_t*>& list, CDeviceIds&
         for (size_t e = 0; e < models.GetEntryCount(); ++e) {
             const InfEntryRef line = models.GetEntry(e);
             inf.SplitList(CopyWorkText(line.Value(), match.szLine), items);
-            if (!MatchModelLine(items, ids, match)) continue;
+            if (!MatchModelLine(upper, items, ids, match)) continue;
             match.line = line;
             match.pszInstall = TextOrEmpty(items[0]);
             match.bDecorated = k > 0;
@@ -237,12 +303,12 @@ bool MatchDeviceModel(const wchar_t* platformWord, CInfFile& inf, std::vector<st
     InfSectionRef manufacturers;
     if (!inf.FindSection(L"MANUFACTURER", manufacturers)) return false;
 
+    const CUpperCase upper;
     // "NTX86" or "NTAMD64": what a decoration must contain to open the gate.
     WorkText szTag;
-    ComposeName(szTag, {L"NT", platformWord});
-    platform::UpperCaseInPlace(szTag);
+    upper.Apply(ComposeName(szTag, {L"NT", platformWord}));
 
-    CDeviceIds ids(hardwareIds);
+    CDeviceIds ids(hardwareIds, upper);
     std::vector<wchar_t*> list;
     WorkText szDefaultDecoration = L"NTX86";
     for (size_t m = 0; m < manufacturers.GetEntryCount(); ++m) {
@@ -254,11 +320,11 @@ bool MatchDeviceModel(const wchar_t* platformWord, CInfFile& inf, std::vector<st
         // An entry that does not serve this platform ends the whole search,
         // not just this entry.
         bool bNamesAmd64 = false;
-        if (!OpensPlatformGate(list, szTag, bNamesAmd64)) return false;
+        if (!OpensPlatformGate(upper, list, szTag, bNamesAmd64)) return false;
         if (requireAmd64 && !bNamesAmd64) return false;
 
         ModelMatch match;
-        if (!FindModelLine(inf, list, ids, match)) continue;
+        if (!FindModelLine(inf, upper, list, ids, match)) continue;
         device.m_strInstallSection = match.pszInstall;
         device.m_strHardwareId = match.pszId;
 

@@ -147,7 +147,6 @@ size_t DecodeAnsi(const unsigned char* p, size_t n, UINT nCodePage, wchar_t* pOu
     if (nAscii == n) return n;
     const std::string strName = "CP" + std::to_string(nCodePage);
     iconv_t cd = iconv_open("WCHAR_T", strName.c_str());
-    size_t nRest = 0;
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         // A code page the host cannot convert: ASCII stays, the rest is lost.
         for (size_t i = nAscii; i < n; ++i) {
@@ -155,7 +154,8 @@ size_t DecodeAnsi(const unsigned char* p, size_t n, UINT nCodePage, wchar_t* pOu
         }
         return n;
     }
-    nRest = DecodeWithIconv(cd, p + nAscii, n - nAscii, pOut ? pOut + nAscii : nullptr, nCapacity - nAscii);
+    const size_t nRest = DecodeWithIconv(cd, p + nAscii, n - nAscii, pOut ? pOut + nAscii : nullptr,
+                                         pOut ? nCapacity - nAscii : 0);
     iconv_close(cd);
     return nRest == kOverflow ? kOverflow : nAscii + nRest;
 }

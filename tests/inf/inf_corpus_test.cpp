@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,12 @@ TEST_P(InfCorpusFactsTest, ReadsWhatTheFileSays) {
     EXPECT_EQ(Narrow(device.m_strServicesSection.c_str()), facts.pszServices);
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, InfCorpusFactsTest, ::testing::ValuesIn(kFacts));
+INSTANTIATE_TEST_SUITE_P(Corpus, InfCorpusFactsTest, ::testing::ValuesIn(kFacts), [](const auto& testInfo) {
+    std::string name = std::string(testInfo.param.pszFile) + "_" + testInfo.param.pszPlatform;
+    for (char& ch : name) {
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    }
+    return name;
+});
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,7 @@ const LineCase kLineCases[] = {
     {"QuotesDoNotProtectSemicolon", "Key = \"a;b\"\r\n", "Key", "\"a"},
     {"ValueKeepsLaterEquals", "Key = b=c\r\n", "Key", "b=c"},
     {"TrailingTabStays", "Key = v\t\r\n", "Key", "v\t"},
+    {"TabsAndControlsAreContent", "Key = a\tb\x01\x0B" "c = d\r\n", "Key", "a\tb\x01\x0B" "c = d"},
     {"LfLineEnds", "A=1\nKey=2\nB=3\n", "Key", "2"},
     {"CrEndsContent", "Key = 1\rjunk\r\n", "Key", "1"},
     {"LastLineWithoutLineEnd", "Key = v", "Key", "v"},
@@ -198,6 +200,17 @@ TEST(InfFileTest, DriverVerIsFoundInTheGivenSection) {
     EXPECT_FALSE(inf.Inf().FindDriverVerEntry(section, entry));
 }
 
+TEST(InfFileTest, SectionLookupPutsTheUserLocaleBack) {
+    // Comparisons and conversions follow the user's default locale, even
+    // when another part of the process set another one in between.
+    ParsedInf inf("[Version]\r\nA = 1\r\n");
+    const std::string strUser = std::setlocale(LC_ALL, "");
+    if (!std::setlocale(LC_ALL, strUser == "C.UTF-8" ? "C" : "C.UTF-8")) GTEST_SKIP() << "no second locale here";
+    InfSectionRef section;
+    EXPECT_TRUE(inf.Inf().FindSection(L"Version", section));
+    EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)), strUser);
+}
+
 // ---------------------------------------------------------------------------
 // Lists, string tokens and the two accessors.
 
@@ -248,7 +261,8 @@ TEST_P(AccessorTest, ValueIsResolvedTrimmedAndUnquoted) {
     EXPECT_EQ(pszText ? Narrow(pszText) : "<none>", GetParam().pszValueText);
 }
 
-INSTANTIATE_TEST_SUITE_P(Inf, AccessorTest, ::testing::ValuesIn(kAccessorCases));
+INSTANTIATE_TEST_SUITE_P(Inf, AccessorTest, ::testing::ValuesIn(kAccessorCases),
+                         [](const auto& testInfo) { return std::string(testInfo.param.pszKey); });
 
 TEST(InfFileTest, KeyAccessorResolvesTheKey) {
     ParsedInf inf(kStringsInf);
@@ -272,17 +286,18 @@ TEST(InfFileTest, TwoTokensForOneQuotedStringReadTheSame) {
 }
 
 struct ListCase {
+    const char* pszName;
     const char* pszText;
     std::vector<const char*> items;  // "<none>": an unresolved token
 };
 
 const ListCase kListCases[] = {
-    {"a, \"b,c\", %XY%", {"a", "\"b,c\"", "<none>"}},
-    {"", {""}},
-    {"a,,b,", {"a", "", "b", ""}},
-    {" %Disk% , %a%,%%x%", {"Disk Two", "%a%", "%%x%"}},
-    {"\"a, b, c", {"\"a, b, c"}},
-    {"x \\\r\n, \\\ry", {"x \\", "y"}},
+    {"QuotesAndUnresolvedToken", "a, \"b,c\", %XY%", {"a", "\"b,c\"", "<none>"}},
+    {"EmptyText", "", {""}},
+    {"EmptyItems", "a,,b,", {"a", "", "b", ""}},
+    {"TokensOnlyWhenWellFormed", " %Disk% , %a%,%%x%", {"Disk Two", "%a%", "%%x%"}},
+    {"UnclosedQuoteTakesTheRest", "\"a, b, c", {"\"a, b, c"}},
+    {"BackslashBeforeCrIsBlank", "x \\\r\n, \\\ry", {"x \\", "y"}},
 };
 
 class SplitListTest : public ::testing::TestWithParam<ListCase> {};
@@ -298,7 +313,8 @@ TEST_P(SplitListTest, CutsAtCommasOutsideQuotes) {
     EXPECT_EQ(got, std::vector<std::string>(GetParam().items.begin(), GetParam().items.end()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Inf, SplitListTest, ::testing::ValuesIn(kListCases));
+INSTANTIATE_TEST_SUITE_P(Inf, SplitListTest, ::testing::ValuesIn(kListCases),
+                         [](const auto& testInfo) { return std::string(testInfo.param.pszName); });
 
 TEST(InfFileTest, StringTokensNeedFourCharactersAndSingleMarks) {
     EXPECT_TRUE(CInfFile::IsStringToken(L"%ab%"));
