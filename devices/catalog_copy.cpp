@@ -27,6 +27,25 @@ bool BeginsWithOem(const std::wstring& strName) {
     return true;
 }
 
+enum class CatalogEntry { InfNotLoaded, None, Found };
+
+// Loads an INF and takes its "CatalogFile" value as stored (no string token
+// resolved, quotes kept); logs the load failure with the caller's message.
+CatalogEntry ReadCatalogEntry(const std::wstring& strInfPath, const wchar_t* pszLoadFailure,
+                              std::wstring& strCatalogName) {
+    CInfFile inf(strInfPath);
+    if (!inf.Load()) {
+        LogMessage(pszLoadFailure, strInfPath.c_str());
+        return CatalogEntry::InfNotLoaded;
+    }
+    inf.Parse();
+    InfEntryRef catalogEntry;
+    const bool bFound = inf.FindVersionEntry(L"CatalogFile", catalogEntry);
+    if (bFound) strCatalogName = catalogEntry.Value();
+    inf.Unload();
+    return bFound ? CatalogEntry::Found : CatalogEntry::None;
+}
+
 }  // namespace
 
 std::wstring ReplaceInfWithCat(const std::wstring& strText) {
@@ -44,20 +63,12 @@ bool CopyCatalogFile(CRegistryKey& instanceKey, DeviceCategory category, const s
     const std::wstring strCatalogPath = CatalogStorePath(ReplaceInfWithCat(strInfName));
     if (!Exists(strCatalogPath)) return true;
 
-    const std::wstring strInfPath = g_strSystemRoot + L"Inf\\" + strInfName;
-    CInfFile inf(strInfPath);
-    if (!inf.Load()) {
-        LogMessage(L"Failed to open inf file %ls", strInfPath.c_str());
-        return false;
+    std::wstring strCatalogName;
+    switch (ReadCatalogEntry(g_strSystemRoot + L"Inf\\" + strInfName, L"Failed to open inf file %ls", strCatalogName)) {
+        case CatalogEntry::InfNotLoaded: return false;
+        case CatalogEntry::None: return true;
+        case CatalogEntry::Found: break;
     }
-    inf.Parse();
-    InfEntryRef catalogEntry;
-    if (!inf.FindVersionEntry(L"CatalogFile", catalogEntry)) {
-        inf.Unload();
-        return true;
-    }
-    const std::wstring strCatalogName = catalogEntry.Value();
-    inf.Unload();
 
     const std::wstring strTarget = DeviceFilePath(category, strServiceName, strCatalogName);
     const bool bPlain = IsPlainFileName(strServiceName) && IsPlainFileName(strCatalogName);
@@ -81,19 +92,12 @@ bool CopyAcpiCatalogFile(DeviceCategory category, const std::wstring& strService
         }
     }
 
-    CInfFile inf(strTargetInf);
-    if (!inf.Load()) {
-        LogMessage(L"Failed to open ACPI target inf file %ls", strTargetInf.c_str());
-        return false;
+    std::wstring strCatalogName;
+    switch (ReadCatalogEntry(strTargetInf, L"Failed to open ACPI target inf file %ls", strCatalogName)) {
+        case CatalogEntry::InfNotLoaded: return false;
+        case CatalogEntry::None: return true;
+        case CatalogEntry::Found: break;
     }
-    inf.Parse();
-    InfEntryRef catalogEntry;
-    if (!inf.FindVersionEntry(L"CatalogFile", catalogEntry)) {
-        inf.Unload();
-        return true;
-    }
-    const std::wstring strCatalogName = catalogEntry.Value();
-    inf.Unload();
 
     if (!bCatalogPathKnown) strCatalogPath = CatalogStorePath(strCatalogName);
     if (!Exists(strCatalogPath)) return true;

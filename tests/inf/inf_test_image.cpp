@@ -1,6 +1,7 @@
 #include "inf_test_image.h"
 
 #include "host_control.h"
+#include "wide_text.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -88,41 +89,9 @@ std::wstring CScratchImage::AddFile(const std::string& name, const std::string& 
     return L"C:\\" + Wide(name);
 }
 
-std::wstring Wide(const std::string& utf8) {
-    std::wstring out;
-    for (size_t i = 0; i < utf8.size();) {
-        const unsigned char b = static_cast<unsigned char>(utf8[i]);
-        const int nExtra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
-        uint32_t cp = nExtra == 0 ? b : b & (0x3F >> nExtra);
-        for (int k = 1; k <= nExtra && i + k < utf8.size(); ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
-        out.push_back(static_cast<wchar_t>(cp));
-        i += static_cast<size_t>(nExtra) + 1;
-    }
-    return out;
-}
+std::wstring Wide(const std::string& utf8) { return host::WideFromUtf8(utf8); }
 
-std::string Narrow(const wchar_t* pszText) {
-    std::string out;
-    for (; pszText && *pszText; ++pszText) {
-        const uint32_t cp = static_cast<uint32_t>(*pszText);
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
-}
+std::string Narrow(const wchar_t* pszText) { return host::Utf8FromWide(pszText ? pszText : L""); }
 
 std::string Utf16LeWithMark(const std::string& utf8) {
     std::string out = "\xFF\xFE";
