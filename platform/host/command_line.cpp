@@ -36,7 +36,7 @@ const char* UsageText() {
            "\n"
            "Options for tests:\n"
            "  --clock HH:MM:SS  stamp every log line with this time\n"
-           "  --fault SPEC      make a platform call fail with a Win32 error code:\n"
+           "  --fault RULE      make a platform call fail with a Win32 error code:\n"
            "                    CALL[@TEXT]=CODE[xN], e.g. CopyFileW@e1g.sys=5x1,\n"
            "                    OpenProcessToken=5, GetProcAddress@IsWow64Process=127\n";
 }
@@ -59,7 +59,7 @@ bool TakeCommandLine(int argc, char** argv) {
         } else if (arg == "--clock" && bHasValue) {
             if (!ParseClock(argv[++i])) error = "--clock takes HH:MM:SS";
         } else if (arg == "--fault" && bHasValue) {
-            InjectFaultSpec(argv[++i], &error);
+            InjectFaultRule(argv[++i], &error);
         } else {
             error = "unknown option \"" + arg + "\" (see --help)";
         }

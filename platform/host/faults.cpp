@@ -29,14 +29,14 @@ void InjectFault(const std::string& call, const std::wstring& argContains, DWORD
 
 void ClearFaults() { Faults().clear(); }
 
-bool InjectFaultSpec(const std::string& spec, std::string* pError) {
-    size_t eq = spec.rfind('=');
+bool InjectFaultRule(const std::string& rule, std::string* pError) {
+    size_t eq = rule.rfind('=');
     if (eq == std::string::npos || eq == 0) {
-        *pError = "--fault takes CALL[@TEXT]=CODE[xN], not \"" + spec + "\"";
+        *pError = "--fault takes CALL[@TEXT]=CODE[xN], not \"" + rule + "\"";
         return false;
     }
-    std::string target = spec.substr(0, eq);
-    std::string rest = spec.substr(eq + 1);
+    std::string target = rule.substr(0, eq);
+    std::string rest = rule.substr(eq + 1);
     std::string call = target;
     std::string arg;
     size_t at = target.find('@');
@@ -51,7 +51,7 @@ bool InjectFaultSpec(const std::string& spec, std::string* pError) {
     char* end = nullptr;
     unsigned long value = std::strtoul(code.c_str(), &end, 10);
     if (call.empty() || code.empty() || *end != '\0' || (x != std::string::npos && nTimes <= 0)) {
-        *pError = "--fault takes CALL[@TEXT]=CODE[xN], not \"" + spec + "\"";
+        *pError = "--fault takes CALL[@TEXT]=CODE[xN], not \"" + rule + "\"";
         return false;
     }
     InjectFault(call, WideFromUtf8(arg), static_cast<DWORD>(value), nTimes);

@@ -38,17 +38,17 @@ bool MatchesPattern(const wchar_t* name, const wchar_t* pattern) {
 }  // namespace
 
 HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
-    const std::wstring spec = lpFileName ? lpFileName : L"";
-    const size_t slash = spec.find_last_of(L"\\/");
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : spec.substr(0, slash + 1);
-    const std::wstring pattern = slash == std::wstring::npos ? spec : spec.substr(slash + 1);
+    const std::wstring strSearch = lpFileName ? lpFileName : L"";
+    const size_t slash = strSearch.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : strSearch.substr(0, slash + 1);
+    const std::wstring pattern = slash == std::wstring::npos ? strSearch : strSearch.substr(slash + 1);
     if (pattern.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     host::ResolvedPath resolved;
     DWORD code = host::ResolveImagePath(folder, &resolved);
-    if (code == ERROR_SUCCESS && host::TakeFault("FindFirstFileW", spec, &code)) {
+    if (code == ERROR_SUCCESS && host::TakeFault("FindFirstFileW", strSearch, &code)) {
         SetLastError(code);
         return INVALID_HANDLE_VALUE;
     }

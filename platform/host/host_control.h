@@ -25,7 +25,7 @@ void InjectFault(const std::string& call, const std::wstring& argContains, DWORD
 void ClearFaults();
 
 // "CALL[@TEXT]=CODE[xN]", the form the --fault option takes.
-bool InjectFaultSpec(const std::string& spec, std::string* pError);
+bool InjectFaultRule(const std::string& rule, std::string* pError);
 
 // Takes the process's command line. Returns false when it asked for help
 // (the usage text is then printed). Option errors are kept and reported by
