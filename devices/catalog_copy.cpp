@@ -103,11 +103,7 @@ bool CopyAcpiCatalogFile(DeviceCategory category, const std::wstring& strService
     if (!Exists(strCatalogPath)) return true;
 
     const std::wstring strTarget = DeviceFilePath(category, strServiceName, strCatalogName);
-    DWORD dwError = ERROR_SUCCESS;
-    if (!CopyDriverFile(strCatalogPath, strTarget, IsPlainFileName(strServiceName) && IsPlainFileName(strCatalogName),
-                        &dwError)) {
-        LogCopyFailure(L"Failed to copy CAT file %ls", strCatalogPath, dwError);
-        return false;
-    }
-    return true;
+    return CopyDriverFileOrLog(strCatalogPath, strTarget,
+                               IsPlainFileName(strServiceName) && IsPlainFileName(strCatalogName),
+                               L"Failed to copy CAT file %ls");
 }

@@ -36,10 +36,5 @@ bool CopyInfFromClassKey(CRegistryKey& instanceKey, DeviceCategory category, con
 
     const std::wstring strSource = g_strSystemRoot + L"Inf\\" + strInfName;
     const std::wstring strTarget = DeviceFilePath(category, strServiceName, strServiceName + L".inf");
-    DWORD dwError = ERROR_SUCCESS;
-    if (!CopyDriverFile(strSource, strTarget, IsPlainFileName(strServiceName), &dwError)) {
-        LogCopyFailure(L"Failed to copy INF file %ls", strSource, dwError);
-        return false;
-    }
-    return true;
+    return CopyDriverFileOrLog(strSource, strTarget, IsPlainFileName(strServiceName), L"Failed to copy INF file %ls");
 }

@@ -19,3 +19,11 @@ void LogCopyFailure(const wchar_t* pszWhatFailed, const std::wstring& strSource,
     const std::wstring strReason = FormatSystemError(dwError);
     LogMessage(L"Reason: %ls", strReason.c_str());
 }
+
+bool CopyDriverFileOrLog(const std::wstring& strSource, const std::wstring& strTarget, bool bTargetNamesArePlain,
+                         const wchar_t* pszWhatFailed) {
+    DWORD dwError = ERROR_SUCCESS;
+    if (CopyDriverFile(strSource, strTarget, bTargetNamesArePlain, &dwError)) return true;
+    LogCopyFailure(pszWhatFailed, strSource, dwError);
+    return false;
+}

@@ -17,3 +17,7 @@ bool CopyDriverFile(const std::wstring& strSource, const std::wstring& strTarget
 // Logs the two failure lines: the format naming the source, then
 // "Reason: %s" with the system's text for the error.
 void LogCopyFailure(const wchar_t* pszWhatFailed, const std::wstring& strSource, DWORD dwError);
+
+// CopyDriverFile, and on failure the two failure lines.
+bool CopyDriverFileOrLog(const std::wstring& strSource, const std::wstring& strTarget, bool bTargetNamesArePlain,
+                         const wchar_t* pszWhatFailed);

@@ -58,10 +58,5 @@ bool CopyInfByHardwareId(DeviceCategory category, std::wstring strServiceName,
     LogMessage(L"INF Filename is: %ls", strFound.c_str());
     strSourceInf = strFound;
 
-    DWORD dwError = ERROR_SUCCESS;
-    if (!CopyDriverFile(strFound, strTargetInf, IsPlainFileName(strServiceName), &dwError)) {
-        LogCopyFailure(L"Failed to copy INF file %ls", strFound, dwError);
-        return false;
-    }
-    return true;
+    return CopyDriverFileOrLog(strFound, strTargetInf, IsPlainFileName(strServiceName), L"Failed to copy INF file %ls");
 }

@@ -56,11 +56,6 @@ bool CopyServiceBinary(DeviceCategory category, const std::wstring& strServiceNa
     const std::wstring strSource = ServiceBinarySource(g_strSystemRoot, strPath);
     const std::wstring strTarget = DeviceFilePath(category, strServiceName, strFileName);
 
-    DWORD dwError = ERROR_SUCCESS;
-    if (!CopyDriverFile(strSource, strTarget, IsPlainFileName(strServiceName) && IsPlainFileName(strFileName),
-                        &dwError)) {
-        LogCopyFailure(L"Failed to copy driver file %ls", strSource, dwError);
-        return false;
-    }
-    return true;
+    return CopyDriverFileOrLog(strSource, strTarget, IsPlainFileName(strServiceName) && IsPlainFileName(strFileName),
+                               L"Failed to copy driver file %ls");
 }
