@@ -1,18 +1,14 @@
 #include "app/system_info.h"
 
 #include "app/run_log.h"
-#include "platform.h"
 
-namespace {
-
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-
-}  // namespace
+IsWow64ProcessFn LookUpIsWow64Process() {
+    return reinterpret_cast<IsWow64ProcessFn>(GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process"));
+}
 
 bool IsWow64() {
     BOOL bIsWow64 = FALSE;
-    auto pfnIsWow64Process =
-        reinterpret_cast<IsWow64ProcessFn>(GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process"));
+    const IsWow64ProcessFn pfnIsWow64Process = LookUpIsWow64Process();
     if (!pfnIsWow64Process) {
         LogMessage(L"Failed to load IsWow64Process from DLL");
         return false;

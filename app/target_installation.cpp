@@ -2,20 +2,18 @@
 
 #include "app/globals.h"
 #include "app/run_log.h"
+#include "app/system_info.h"
 #include "platform.h"
 #include "registry/registry_key.h"
 
 namespace {
-
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 const wchar_t kInstallKey[] = L"SOFTWARE\\Tessaro\\Pelvane";
 
 // Whether the running Windows is 64-bit, with this stage's own log lines.
 bool IsSystem64Bit() {
     BOOL bIsWow64 = FALSE;
-    auto pfnIsWow64Process =
-        reinterpret_cast<IsWow64ProcessFn>(GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process"));
+    const IsWow64ProcessFn pfnIsWow64Process = LookUpIsWow64Process();
     if (!pfnIsWow64Process) return false;
     if (!pfnIsWow64Process(GetCurrentProcess(), &bIsWow64)) {
         LogMessage(L"Failed to execute IsWow64Process from kernel32.dll");

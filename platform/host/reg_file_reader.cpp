@@ -1,5 +1,6 @@
 #include "reg_file_reader.h"
 
+#include "platform.h"
 #include "wide_text.h"
 
 #include <cstring>
@@ -24,21 +25,10 @@ bool DecodeRegFile(const std::string& bytes, std::wstring* pText, std::string* p
     }
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        std::wstring text;
-        text.reserve(bytes.size() / 2);
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            uint32_t unit = static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
-            if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
-                uint32_t low = static_cast<unsigned char>(bytes[i + 2]) |
-                               (static_cast<unsigned char>(bytes[i + 3]) << 8);
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                    i += 2;
-                }
-            }
-            text.push_back(static_cast<wchar_t>(unit));
-        }
-        *pText = text;
+        const auto* pBytes = reinterpret_cast<const unsigned char*>(bytes.data()) + 2;
+        const size_t nBytes = bytes.size() - 2;
+        pText->assign(nBytes / 2, L'\0');
+        pText->resize(platform::DecodeUtf16Le(pBytes, nBytes, &(*pText)[0], pText->size()));
         return true;
     }
     std::string body = bytes;

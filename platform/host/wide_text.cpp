@@ -1,55 +1,16 @@
 #include "wide_text.h"
 
+#include "platform_api.h"
+
 namespace host {
 
 std::wstring WideFromUtf8(const std::string& text) {
-    std::wstring out;
-    out.reserve(text.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    size_t i = 0;
-    while (i < n) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            out.push_back(static_cast<wchar_t>(b));
-            ++i;
-            continue;
-        }
-        int need = 0;
-        uint32_t cp = 0;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            need = 1;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            need = 2;
-            cp = b & 0x0F;
-            if (b == 0xE0) lo = 0xA0;
-            if (b == 0xED) hi = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            need = 3;
-            cp = b & 0x07;
-            if (b == 0xF0) lo = 0x90;
-            if (b == 0xF4) hi = 0x8F;
-        } else {
-            out.push_back(L'\uFFFD');
-            ++i;
-            continue;
-        }
-        size_t j = i + 1;
-        int got = 0;
-        while (got < need && j < n) {
-            const unsigned char c = p[j];
-            const unsigned char cl = got == 0 ? lo : 0x80;
-            const unsigned char ch = got == 0 ? hi : 0xBF;
-            if (c < cl || c > ch) break;
-            cp = (cp << 6) | (c & 0x3F);
-            ++j;
-            ++got;
-        }
-        out.push_back(got == need ? static_cast<wchar_t>(cp) : L'\uFFFD');
-        i = j;
-    }
+    // The decoder that serves MultiByteToWideChar, so host names and registry
+    // text decode exactly as file text does.
+    if (text.empty()) return std::wstring();
+    const int nBytes = static_cast<int>(text.size());
+    std::wstring out(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), nBytes, nullptr, 0)), L'\0');
+    if (!out.empty()) MultiByteToWideChar(CP_UTF8, 0, text.data(), nBytes, &out[0], static_cast<int>(out.size()));
     return out;
 }
 

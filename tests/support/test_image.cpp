@@ -1,6 +1,7 @@
 #include "support/test_image.h"
 
 #include "host_control.h"
+#include "wide_text.h"
 
 #include <gtest/gtest.h>
 
@@ -27,20 +28,9 @@ std::string Escape(const std::string& text) {
 // UTF-8 to UTF-16LE bytes (the tests only use the Basic Multilingual Plane).
 std::string Utf16Le(const std::string& utf8) {
     std::string out;
-    for (size_t i = 0; i < utf8.size();) {
-        unsigned char b = static_cast<unsigned char>(utf8[i]);
-        unsigned cp = b;
-        size_t len = 1;
-        if (b >= 0xE0) {
-            cp = ((b & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F);
-            len = 3;
-        } else if (b >= 0xC0) {
-            cp = ((b & 0x1F) << 6) | (utf8[i + 1] & 0x3F);
-            len = 2;
-        }
-        out.push_back(static_cast<char>(cp & 0xFF));
-        out.push_back(static_cast<char>(cp >> 8));
-        i += len;
+    for (wchar_t ch : host::WideFromUtf8(utf8)) {
+        out.push_back(static_cast<char>(ch & 0xFF));
+        out.push_back(static_cast<char>((ch >> 8) & 0xFF));
     }
     return out;
 }
