@@ -39,9 +39,9 @@ if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null 2>&1; then
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-if ! apt-get install -y -qq --no-install-recommends "${missing[@]}" >/tmp/dravolin-apt.log 2>&1; then
+if ! apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/tmp/dravolin-apt.log 2>&1; then
   apt-get update -qq >/dev/null 2>&1 || true
-  if ! apt-get install -y -qq --no-install-recommends "${missing[@]}" >/tmp/dravolin-apt.log 2>&1; then
+  if ! apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/tmp/dravolin-apt.log 2>&1; then
     echo "install-deps: *** apt-get could not install: ${missing[*]} (see /tmp/dravolin-apt.log) ***" >&2
     exit 1
   fi
