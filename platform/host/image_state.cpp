@@ -61,11 +61,8 @@ void ReadMachineFacts(ImageState& image) {
     if (image.strWindowsDir.empty()) image.strWindowsDir = L"C:\\Windows";
 }
 
-}  // namespace
-
-bool LoadImage(const std::string& dir, std::string* pError) {
-    UnloadImage();
-    ImageState& image = Image();
+// The image's root folder without trailing "/", once it has a drive_c.
+bool CheckImageFolder(const std::string& dir, std::string* pRoot, std::string* pError) {
     std::string root = dir;
     while (root.size() > 1 && root.back() == '/') root.pop_back();
     if (root.empty() || !IsDirectory(root)) {
@@ -76,27 +73,14 @@ bool LoadImage(const std::string& dir, std::string* pError) {
         *pError = "\"" + dir + "\" is not a Windows image: it has no drive_c folder";
         return false;
     }
-    const std::string regDir = root + "/registry";
-    DIR* d = opendir(regDir.c_str());
-    if (!d) {
-        *pError = "\"" + dir + "\" is not a Windows image: it has no registry folder";
-        return false;
-    }
-    std::vector<std::string> files;
-    while (dirent* entry = readdir(d)) {
-        std::string name = entry->d_name;
-        if (name.size() > 4 && EqualsNoCase(WideFromUtf8(name.substr(name.size() - 4)), L".reg")) {
-            files.push_back(name);
-        }
-    }
-    closedir(d);
-    std::sort(files.begin(), files.end());
-    if (files.empty()) {
-        *pError = "\"" + regDir + "\" holds no .reg file";
-        return false;
-    }
-    for (const std::string& name : files) {
-        if (!ApplyRegFile(regDir + "/" + name, image.registry, pError)) {
+    *pRoot = root;
+    return true;
+}
+
+bool ApplyRegistryFiles(const std::string& root, const std::vector<RegistryFileBytes>& files, std::string* pError) {
+    ImageState& image = Image();
+    for (const RegistryFileBytes& file : files) {
+        if (!ApplyRegText(file.bytes, file.strName, image.registry, pError)) {
             image.registry.Clear();
             return false;
         }
@@ -105,6 +89,47 @@ bool LoadImage(const std::string& dir, std::string* pError) {
     ReadMachineFacts(image);
     image.bLoaded = true;
     return true;
+}
+
+}  // namespace
+
+bool LoadImage(const std::string& dir, std::string* pError) {
+    UnloadImage();
+    std::string root;
+    if (!CheckImageFolder(dir, &root, pError)) return false;
+    const std::string regDir = root + "/registry";
+    DIR* d = opendir(regDir.c_str());
+    if (!d) {
+        *pError = "\"" + dir + "\" is not a Windows image: it has no registry folder";
+        return false;
+    }
+    std::vector<std::string> names;
+    while (dirent* entry = readdir(d)) {
+        std::string name = entry->d_name;
+        if (name.size() > 4 && EqualsNoCase(WideFromUtf8(name.substr(name.size() - 4)), L".reg")) {
+            names.push_back(name);
+        }
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    if (names.empty()) {
+        *pError = "\"" + regDir + "\" holds no .reg file";
+        return false;
+    }
+    std::vector<RegistryFileBytes> files;
+    for (const std::string& name : names) {
+        RegistryFileBytes file{regDir + "/" + name, std::string()};
+        if (!ReadRegFile(file.strName, &file.bytes, pError)) return false;
+        files.push_back(std::move(file));
+    }
+    return ApplyRegistryFiles(root, files, pError);
+}
+
+bool LoadImageWithRegistry(const std::string& dir, const std::vector<RegistryFileBytes>& files,
+                           std::string* pError) {
+    UnloadImage();
+    std::string root;
+    return CheckImageFolder(dir, &root, pError) && ApplyRegistryFiles(root, files, pError);
 }
 
 void UnloadImage() {
@@ -119,6 +144,11 @@ void UnloadImage() {
     image.nAnsiCodePage = 1252;
     image.strWindowsDir.clear();
     image.bFsRedirectionDisabled = false;
+    image.servedFiles.clear();
+}
+
+void ServeFileFromMemory(const std::wstring& path, std::string bytes) {
+    Image().servedFiles[FoldCase(path)] = std::move(bytes);
 }
 
 void PinClock(WORD wHour, WORD wMinute, WORD wSecond) {

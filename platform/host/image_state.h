@@ -4,6 +4,7 @@
 #include "platform_api.h"
 #include "registry_tree.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ struct ImageState {
     SYSTEMTIME pinnedTime{};
     std::vector<std::string> args;
     std::string strStartupError;  // reported by the framework initialisation
+    std::map<std::wstring, std::string> servedFiles;  // by folded Windows path
 };
 
 ImageState& Image();

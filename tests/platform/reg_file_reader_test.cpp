@@ -105,8 +105,9 @@ TEST(RegFileReader, Regedit4TextIsOneByteACharacter) {
 }
 
 TEST(RegFileReader, MalformedLinesNameFileAndLine) {
+    using namespace std::string_literals;  // for bodies that hold a NUL
     const struct {
-        const char* body;
+        std::string body;
         const char* error;
     } kCases[] = {
         {"[HKEY_LOCAL_MACHINE\\K]\r\n\"N\"=word:1", "t.reg:3: unrecognised value data"},
@@ -119,10 +120,12 @@ TEST(RegFileReader, MalformedLinesNameFileAndLine) {
         {"[HKEY_LOCAL_MACHINE\\K]\r\n\"N\"=hex:1g", "t.reg:3: a hex list holds \"1g\""},
         {"[HKEY_LOCAL_MACHINE\\K]\r\n\"N\"=hex:01,\\", "t.reg:3: the file ends inside a continued hex list"},
         {"[HKEY_LOCAL_MACHINE\\K]\r\nstray text", "t.reg:3: unrecognised line"},
+        {"[HKEY_LOCAL_MACHINE\\K\0L]"s, "t.reg:2: a key name holds a NUL character"},
+        {"[HKEY_LOCAL_MACHINE\\K]\r\n\"N\0M\"=\"1\""s, "t.reg:3: a value name holds a NUL character"},
     };
     for (const auto& c : kCases) {
         RegistryTree tree;
-        const std::string error = Apply(std::string("Windows Registry Editor Version 5.00\r\n") + c.body, tree);
+        const std::string error = Apply("Windows Registry Editor Version 5.00\r\n" + c.body, tree);
         EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.body << " gave: " << error;
     }
     RegistryTree tree;
