@@ -79,7 +79,7 @@ void CheckValue(HKEY hKey, CRegistryKey& key, const host::RegistryValue& value, 
     std::vector<BYTE> data(cbData + 1, 0xA5);
     DWORD cbRead = cbData;
     Require(RegQueryValueExW(hKey, pszName, nullptr, &dwType, data.data(), &cbRead) == ERROR_SUCCESS);
-    Require(cbRead == cbData && std::memcmp(data.data(), value.data.data(), cbData) == 0);
+    Require(cbRead == cbData && (cbData == 0 || std::memcmp(data.data(), value.data.data(), cbData) == 0));
     Require(data[cbData] == 0xA5);  // nothing written past the room offered
     if (cbData > 0) {
         cbRead = cbData - 1;
