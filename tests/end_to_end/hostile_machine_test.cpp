@@ -86,9 +86,16 @@ public:
         if (Chance(10)) name += Pick(kNames);
         return name;
     }
-    std::string FileName(const std::string& extension) { return Name() + (Nasty() ? Pick(kExtensions) : extension); }
+    // Each draw is a statement of its own: the order in which the operands
+    // of one expression are evaluated differs between compilers, and the
+    // same seed must make the same image everywhere.
+    std::string FileName(const std::string& extension) {
+        std::string name = Name();
+        return name + (Nasty() ? Pick(kExtensions) : extension);
+    }
     std::string Path(const std::string& extension) {
-        return (Nasty() ? Pick(kPathPrefixes) : std::string("System32\\drivers\\")) + FileName(extension);
+        std::string folder = Nasty() ? Pick(kPathPrefixes) : std::string("System32\\drivers\\");
+        return folder + FileName(extension);
     }
 
 private:
