@@ -58,6 +58,7 @@ LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY 
     const std::wstring subKey = lpSubKey ? lpSubKey : L"";
     DWORD code = 0;
     if (host::TakeFault("RegOpenKeyExW", subKey, &code)) return static_cast<LONG>(code);
+    if (!subKey.empty() && subKey[0] == L'\\') return ERROR_BAD_PATHNAME;  // as Windows refuses it
     LONG error = ERROR_SUCCESS;
     host::RegistryNode* node = NodeOf(hKey, &error);
     if (!node) return error;
