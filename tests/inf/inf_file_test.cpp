@@ -75,6 +75,11 @@ std::vector<EncodingCase> EncodingCases() {
     return {
         {"Utf8WithMark", "\xEF\xBB\xBF" + utf8, "Caf\xC3\xA9 \xE2\x82\xAC"},
         {"Utf16LeWithMark", inftest::Utf16LeWithMark(utf8), "Caf\xC3\xA9 \xE2\x82\xAC"},
+        // An odd byte count: the last byte is a character of its own.
+        {"Utf16LeOddLastByte",
+         inftest::Utf16LeWithMark("[Strings]\r\nA = b\r\n[Version]\r\nProvider = Caf\xC3\xA9 \xE2\x82\xAC\r\n"
+                                  "CatalogFile = x.ca") + "t",
+         "Caf\xC3\xA9 \xE2\x82\xAC"},
         {"Ansi1252", ansi, "Caf\xC3\xA9 \xE2\x82\xAC"},
         {"Utf8WithoutMarkReadAsAnsi", utf8, "Caf\xC3\x83\xC2\xA9 \xC3\xA2\xE2\x80\x9A\xC2\xAC"},
         // Read as ANSI, these end at their first zero byte.
