@@ -214,6 +214,7 @@ DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult) {
         std::string name;
         if (!FindEntry(current, parts[i], &name)) {
             if (!bLast) return ERROR_PATH_NOT_FOUND;
+            pResult->dwAttributes = 0;
             pResult->strHost = current + "/" + Utf8FromWide(parts[i]);
             return ERROR_SUCCESS;
         }
