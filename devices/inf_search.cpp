@@ -19,7 +19,9 @@ bool InfListsDevice(const std::wstring& strPath, DeviceCategory category, std::v
     InfEntryRef classGuid;
     if (inf.FindVersionEntry(L"ClassGuid", classGuid)) {
         const wchar_t* pszClassGuid = inf.GetEntryValueText(classGuid);
-        if (ClassifyDeviceClass(pszClassGuid ? pszClassGuid : L"") == category) {
+        // A device outside the four classes has no INF to find: an INF of no
+        // known class classifies as 0 too, and is no match for it.
+        if (category != DeviceCategoryNone && ClassifyDeviceClass(pszClassGuid ? pszClassGuid : L"") == category) {
             const wchar_t* pszPlatform = g_bTargetIsX64 != 0 ? L"amd64" : L"x86";
             CVendorDevice device;
             bMatches = MatchDeviceModel(pszPlatform, inf, vecHardwareIds, device, g_bTargetIsX64 != 0);
