@@ -97,9 +97,11 @@ DWORD ParseWin32(const std::wstring& path, ParsedPath* pParsed) {
         DWORD rc = CheckName(part);
         if (rc != ERROR_SUCCESS) return rc;
         parts.push_back(part);
-        if (bLast) pParsed->eDevice = DeviceOfName(part);
     }
     if (!rest.empty() && IsSeparator(rest.back())) pParsed->bNamesFolder = true;
+    // A trailing separator does not make a device's name a folder's: the
+    // image never gets an entry of that name.
+    if (!parts.empty()) pParsed->eDevice = DeviceOfName(parts.back());
     return ERROR_SUCCESS;
 }
 

@@ -37,8 +37,9 @@ struct ResolvedPath {
 // - a last component whose base name (before the first dot, trailing spaces
 //   dropped; any case) is CON, PRN, AUX, NUL, COM0-9, LPT0-9 or COM/LPT with
 //   a superscript digit names that device (eDevice), not a file: Windows
-//   treats such names so, and the image never gets a file of that name. A
-//   "\??\" path that would name one is refused as a bad name.
+//   treats such names so, and the image never gets a file or folder of that
+//   name (a trailing separator changes nothing). A "\??\" path that would
+//   name one is refused as a bad name.
 // Each component matches the folder's entries ignoring case; links are not
 // followed. Under WOW64 the Windows directory's System32 is SysWOW64 until
 // the process turns redirection off, except the folders Windows shares.

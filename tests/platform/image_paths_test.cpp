@@ -120,7 +120,8 @@ TEST_F(ImagePathTest, VerbatimPathsAreTakenAsTheyStand) {
 }
 
 // A last component whose base name is a device's names that device in any
-// folder, whatever follows the base name; anywhere else it is a name.
+// folder, whatever follows the base name, a trailing separator too; anywhere
+// else it is a name.
 TEST_F(ImagePathTest, DeviceNamesNameDevices) {
     const struct {
         const wchar_t* path;
@@ -144,7 +145,9 @@ TEST_F(ImagePathTest, DeviceNamesNameDevices) {
         {L"C:\\Windows\\xnul.txt", host::DosDevice::None},
         {L"C:\\Windows\\com10", host::DosDevice::None},
         {L"C:\\Windows\\lpt", host::DosDevice::None},
-        {L"C:\\Windows\\con\\", host::DosDevice::None},
+        {L"C:\\Windows\\con\\", host::DosDevice::Other},
+        {L"C:\\nul\\x\\..", host::DosDevice::Null},
+        {L"C:\\Windows\\nul\\..", host::DosDevice::None},
     };
     for (const auto& c : kCases) {
         host::ResolvedPath resolved;
