@@ -26,6 +26,7 @@ struct DecodeCase {
     std::string bytes;
     std::wstring expected;
 };
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.pszName; }
 
 const std::string kLongAscii = "abcdefghijklmnopqrstuvwxyz0123456789";
 

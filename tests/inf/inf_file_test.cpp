@@ -61,6 +61,7 @@ struct EncodingCase {
     const char* pszProvider;  // "<none>": no such entry
     bool bFullText = false;   // the catalog (x.cat) and the strings are read too
 };
+void PrintTo(const EncodingCase& c, std::ostream* os) { *os << c.pszName; }
 
 const char kEncodedInf[] =
     "[Version]\r\nProvider = Caf\xC3\xA9 \xE2\x82\xAC\r\nCatalogFile = x.cat\r\n[Strings]\r\nA = b\r\n";
@@ -118,6 +119,7 @@ struct LineCase {
     const char* pszKey;
     const char* pszValue;  // "<none>": no entry
 };
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.pszName; }
 
 const LineCase kLineCases[] = {
     {"InlineComment", "CatalogFile = x.cat ; catalog\r\n", "CatalogFile", "x.cat"},
@@ -163,6 +165,7 @@ struct SectionCase {
     const char* pszSection;
     const char* pszEntries;  // "<none>": no such section
 };
+void PrintTo(const SectionCase& c, std::ostream* os) { *os << c.pszName; }
 
 const SectionCase kSectionCases[] = {
     {"EmptyLineAfterHeaderRegisters", "[Version]\r\n\r\n", "Version", ""},
@@ -243,6 +246,7 @@ struct AccessorCase {
     const char* pszKey;
     const char* pszValueText;  // "<none>": the accessor gives none
 };
+void PrintTo(const AccessorCase& c, std::ostream* os) { *os << c.pszKey; }
 
 const AccessorCase kAccessorCases[] = {
     {"ClassGuid", "{4d36e97b-e325-11ce-bfc1-08002be10318}"},
@@ -298,6 +302,7 @@ struct ListCase {
     const char* pszText;
     std::vector<const char*> items;  // "<none>": an unresolved token
 };
+void PrintTo(const ListCase& c, std::ostream* os) { *os << c.pszName; }
 
 const ListCase kListCases[] = {
     {"QuotesAndUnresolvedToken", "a, \"b,c\", %XY%", {"a", "\"b,c\"", "<none>"}},
