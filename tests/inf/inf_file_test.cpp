@@ -93,8 +93,6 @@ std::vector<EncodingCase> EncodingCases() {
     };
 }
 
-void PrintTo(const EncodingCase& c, std::ostream* os) { *os << c.pszName; }
-
 class EncodingTest : public ::testing::TestWithParam<EncodingCase> {};
 
 TEST_P(EncodingTest, ReadsTheSameContent) {
