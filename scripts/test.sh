@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the Linux
-# build's unit and end-to-end tests, the Windows cross build, and the INF
-# reader's fuzzer for about a minute.
+# build's unit and end-to-end tests, the same under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the Windows cross build, and every fuzz target
+# for about two minutes in all.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +28,11 @@ cmake --preset host -DBUILD_TESTING=ON >/dev/null
 cmake --build --preset host
 ctest --preset host -j2
 
+echo "== The program and every test under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize
+ctest --preset sanitize -j2
+
 echo "== Windows executable (32-bit, cross build)"
 cmake --preset windows-x86 >/dev/null
 cmake --build --preset windows-x86
@@ -43,7 +49,7 @@ else
 fi
 
 if [ -x scripts/run-fuzz.sh ]; then
-  echo "== INF reader fuzzing"
+  echo "== Fuzzing"
   scripts/run-fuzz.sh
 fi
 echo "test.sh: all passed"
