@@ -10,6 +10,8 @@
 namespace host {
 namespace {
 
+const size_t kMaxKeyDepth = 512;
+
 bool IsValidUtf8(const std::string& bytes) {
     std::wstring decoded = WideFromUtf8(bytes);
     if (decoded.find(L'\uFFFD') == std::wstring::npos) return true;
@@ -164,6 +166,9 @@ bool RegFileParser::HandleKeyLine(const std::wstring& line) {
     // Names travel through the registry functions as terminated texts, so a
     // NUL inside one would cut it there and name another key.
     if (path.find(L'\0') != std::wstring::npos) return Fail("a key name holds a NUL character");
+    // Windows nests keys 512 levels deep at most; a deeper path is no key
+    // it could hold, and the tree would be too deep to take apart safely.
+    if (SplitRegistryPath(path).size() > kMaxKeyDepth + 1) return Fail("a key path deeper than 512 levels");
     size_t slash = path.find(L'\\');
     std::wstring root = path.substr(0, slash);
     std::wstring rest = slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1);
