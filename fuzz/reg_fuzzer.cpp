@@ -106,13 +106,11 @@ void CheckValue(HKEY hKey, CRegistryKey& key, const host::RegistryValue& value, 
     }
 }
 
-// One key, opened by its path from the root of the 64-bit view.
-void CheckKey(const host::RegistryNode& node, const std::wstring& strPath) {
-    HKEY hKey = HKEY_LOCAL_MACHINE;
-    if (!strPath.empty()) {
-        Require(RegOpenKeyExW(HKEY_LOCAL_MACHINE, strPath.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &hKey) ==
-                ERROR_SUCCESS);
-    }
+using PendingKeys = std::vector<std::pair<const host::RegistryNode*, HKEY>>;
+
+// One open key. Its subkeys are opened by the names it enumerates and added
+// to the keys still to check.
+void CheckKey(const host::RegistryNode& node, HKEY hKey, PendingKeys& pending) {
     RegistryKeyInfo info;
     Require(RegQueryInfoKeyW(hKey, nullptr, nullptr, nullptr, &info.cSubKeys, &info.cbMaxSubKeyLen, nullptr,
                              &info.cValues, &info.cbMaxValueNameLen, &info.cbMaxValueLen, nullptr,
@@ -128,9 +126,10 @@ void CheckKey(const host::RegistryNode& node, const std::wstring& strPath) {
         Require(name[cchName] == L'\0' && std::wcslen(name.data()) == cchName);
         Require(name[info.cbMaxSubKeyLen + 1] == L'\x7F');
         Require(std::wmemchr(name.data(), L'\\', cchName) == nullptr);
+        const host::RegistryNode* pChild = node.FindChild(name.data());
         HKEY hSubKey = nullptr;
-        Require(RegOpenKeyExW(hKey, name.data(), 0, KEY_READ, &hSubKey) == ERROR_SUCCESS);
-        Require(RegCloseKey(hSubKey) == ERROR_SUCCESS);
+        Require(pChild && RegOpenKeyExW(hKey, name.data(), 0, KEY_READ, &hSubKey) == ERROR_SUCCESS);
+        pending.emplace_back(pChild, hSubKey);
         // No room for the terminator: the name is not handed out.
         DWORD cchShort = cchName;
         Require(RegEnumKeyExW(hKey, i, name.data(), &cchShort, nullptr, nullptr, nullptr, nullptr) ==
@@ -141,12 +140,11 @@ void CheckKey(const host::RegistryNode& node, const std::wstring& strPath) {
             ERROR_NO_MORE_ITEMS);
 
     // The program's key object lists the subkeys whose names fit its buffer.
-    CRegistryKey key(strPath, KEY_READ | KEY_WOW64_64KEY, HKEY_LOCAL_MACHINE);
+    CRegistryKey key(L"", KEY_READ, hKey);
     Require(key.Open() == ERROR_SUCCESS);
     Require(key.GetInfo().cSubKeys == info.cSubKeys && key.m_vecSubKeys.size() <= info.cSubKeys);
     for (const std::wstring& strSubKey : key.m_vecSubKeys) Require(!strSubKey.empty() && node.FindChild(strSubKey));
     for (const host::RegistryValue& value : node.values) CheckValue(hKey, key, value, info);
-    Require(RegCloseKey(hKey) == ERROR_SUCCESS);
 }
 
 }  // namespace
@@ -162,16 +160,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     }
     Require(error.empty());
 
-    // Every key, without recursion: a file may nest keys deeply.
-    std::vector<std::pair<const host::RegistryNode*, std::wstring>> pending = {{&host::Image().registry.Root(), L""}};
+    // Every key, from the root down, without recursion.
+    PendingKeys pending = {{&host::Image().registry.Root(), HKEY_LOCAL_MACHINE}};
     while (!pending.empty()) {
-        const auto [pNode, strPath] = pending.back();
+        const auto [pNode, hKey] = pending.back();
         pending.pop_back();
-        CheckKey(*pNode, strPath);
-        for (const auto& child : pNode->children) {
-            pending.emplace_back(child.second.get(),
-                                 strPath.empty() ? child.second->strName : strPath + L"\\" + child.second->strName);
-        }
+        CheckKey(*pNode, hKey, pending);
+        Require(RegCloseKey(hKey) == ERROR_SUCCESS);
     }
     host::UnloadImage();
     return 0;

@@ -9,6 +9,11 @@ FUZZ_BUILD_DIR=build/fuzz/fuzz
 export ASAN_OPTIONS="${ASAN_OPTIONS:-max_malloc_fill_size=0:quarantine_size_mb=8:malloc_context_size=5}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 
+# The longest input a fuzzing run makes: every real INF file of the shared
+# corpus fits, and a seed far longer (a regression input that needed its
+# size) does not make every mutation that long.
+FUZZ_MAX_LEN="${FUZZ_MAX_LEN:-40000}"
+
 # Every built fuzz target, by name.
 fuzz_targets() {
   local exe

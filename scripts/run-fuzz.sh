@@ -48,7 +48,7 @@ for target in "${targets[@]}"; do
   mapfile -t seeds < <(fuzz_seed_folders "$target")
   mkdir -p "$work/$target"
   echo "== $target: fuzzing for ${share}s"
-  "$FUZZ_BUILD_DIR/$target" -max_total_time="$share" -print_final_stats=1 $(fuzz_dict_option "$target") \
+  "$FUZZ_BUILD_DIR/$target" -max_total_time="$share" -print_final_stats=1 -max_len="$FUZZ_MAX_LEN" $(fuzz_dict_option "$target") \
     -artifact_prefix="$findings/$target-" "$work/$target" "${seeds[@]}" >"$work/$target.log" 2>&1 ||
     { tail -60 "$work/$target.log" >&2; fail "$target found a fault"; }
   grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|average_exec_per_sec)' "$work/$target.log" || true
