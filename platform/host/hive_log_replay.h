@@ -27,6 +27,12 @@ bool CheckHiveBaseBlock(const unsigned char* pData, std::size_t size, const std:
 // hold at least 512 bytes.
 std::uint32_t ComputeHiveBaseBlockChecksum(const unsigned char* pData);
 
+// Marvin32 of the bytes with a 64-bit seed; log entries carry two such
+// hashes with the seed below (its bytes in the file's order: 82 EF 4D 88
+// 7A 4E 55 C5).
+constexpr std::uint64_t kHiveLogHashSeed = 0xC5554E7A884DEF82ull;
+std::uint64_t ComputeMarvin32(const unsigned char* pData, std::size_t size, std::uint64_t seed);
+
 struct HiveLogFile {
     std::string strName;  // host path or file name, used in messages only
     std::vector<unsigned char> bytes;
