@@ -1,6 +1,7 @@
 #include "image_paths.h"
 
 #include "image_state.h"
+#include "output_folder.h"
 #include "wide_text.h"
 
 #include <dirent.h>
@@ -117,14 +118,19 @@ bool FindEntry(const std::string& folder, const std::wstring& component, std::st
 
 }  // namespace
 
+DWORD SplitImagePath(const std::wstring& path, wchar_t* pDrive, std::vector<std::wstring>* pParts) {
+    std::wstring rest;
+    SplitDrive(path, pDrive, &rest);
+    pParts->clear();
+    return NormaliseComponents(rest, pParts);
+}
+
 DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult) {
     *pResult = ResolvedPath{};
     if (path.empty()) return ERROR_PATH_NOT_FOUND;
     wchar_t drive = 0;
-    std::wstring rest;
-    SplitDrive(path, &drive, &rest);
     std::vector<std::wstring> parts;
-    DWORD rc = NormaliseComponents(rest, &parts);
+    DWORD rc = SplitImagePath(path, &drive, &parts);
     if (rc != ERROR_SUCCESS) return rc;
 
     std::string current;
@@ -133,10 +139,20 @@ DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult) {
     } else {
         const ImageState& image = Image();
         if (!image.bLoaded) return ERROR_PATH_NOT_FOUND;
-        current = image.strRoot + "/drive_" + static_cast<char>(drive);
-        struct stat st {};
-        if (stat(current.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
         RedirectSystem32(drive, &parts);
+        switch (RedirectToOutputFolder(drive, &parts)) {
+            case OutputRedirect::OutputFolder: current = image.strOutputDir; break;
+            case OutputRedirect::PresentFolder:
+                pResult->bExists = pResult->bIsDirectory = pResult->bReadOnly = true;
+                return ERROR_SUCCESS;
+            case OutputRedirect::MissingFolder: return ERROR_PATH_NOT_FOUND;
+            case OutputRedirect::None:
+                current = DriveFolder(drive);
+                pResult->bReadOnly = image.bReadOnly;
+                break;
+        }
+        struct stat st {};
+        if (current.empty() || stat(current.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
     }
 
     bool bIsDirectory = true;

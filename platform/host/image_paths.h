@@ -4,6 +4,7 @@
 #include "platform_api.h"
 
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -11,6 +12,7 @@ struct ResolvedPath {
     std::string strHost;  // the host path; for a missing last component, with the case given
     bool bExists = false;
     bool bIsDirectory = false;
+    bool bReadOnly = false;  // in an image opened read-only: not to be written
 };
 
 // Resolves a Windows path: "C:\..." is DIR/drive_c/..., a rooted path without
@@ -24,6 +26,11 @@ struct ResolvedPath {
 // folder on the way), ERROR_INVALID_NAME (a bad character or component),
 // ERROR_FILENAME_EXCED_RANGE, ERROR_ACCESS_DENIED (a link on the way);
 // ERROR_INVALID_NAME too for a file named with a trailing separator.
+// In read-only mode the builder's driver folders lead to the output folder.
 DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult);
+
+// The drive letter (lower case; 0 for a relative path) and the normalised
+// components of a Windows path, by the rules above.
+DWORD SplitImagePath(const std::wstring& path, wchar_t* pDrive, std::vector<std::wstring>* pParts);
 
 }  // namespace host

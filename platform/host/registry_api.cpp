@@ -84,19 +84,19 @@ LONG RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD, LP
     if (lpClass && lpcchClass && *lpcchClass > 0) lpClass[0] = L'\0';
     if (lpcchClass) *lpcchClass = 0;
     DWORD maxSubKey = 0;
-    for (const auto& child : node->children) {
+    for (const auto& child : node->Children()) {
         maxSubKey = std::max<DWORD>(maxSubKey, static_cast<DWORD>(child.second->strName.size()));
     }
     DWORD maxValueName = 0;
     DWORD maxValueData = 0;
-    for (const host::RegistryValue& value : node->values) {
+    for (const host::RegistryValue& value : node->Values()) {
         maxValueName = std::max<DWORD>(maxValueName, static_cast<DWORD>(value.strName.size()));
         maxValueData = std::max<DWORD>(maxValueData, static_cast<DWORD>(value.data.size()));
     }
-    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(node->children.size());
+    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(node->Children().size());
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSubKey;
     if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
-    if (lpcValues) *lpcValues = static_cast<DWORD>(node->values.size());
+    if (lpcValues) *lpcValues = static_cast<DWORD>(node->Values().size());
     if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxValueName;
     if (lpcbMaxValueLen) *lpcbMaxValueLen = maxValueData;
     if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
@@ -110,8 +110,8 @@ LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, L
     host::RegistryNode* node = NodeOf(hKey, &error);
     if (!node) return error;
     if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
-    if (dwIndex >= node->children.size()) return ERROR_NO_MORE_ITEMS;
-    auto it = node->children.begin();
+    if (dwIndex >= node->Children().size()) return ERROR_NO_MORE_ITEMS;
+    auto it = node->Children().begin();
     std::advance(it, dwIndex);
     const std::wstring& name = it->second->strName;
     DWORD code = 0;
