@@ -1,0 +1,190 @@
+// Runs on images whose registry is binary hive files: the image layout with
+// registry/SYSTEM and SOFTWARE, a mounted Windows volume, .reg overlays,
+// broken hives, and the read-only mode that writes the drivers elsewhere.
+#include "support/device_fixtures.h"
+#include "support/hive_writer.h"
+#include "support/run_capture.h"
+#include "support/test_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <dirent.h>
+
+namespace {
+
+using namespace test;
+
+const char kFatal[] =
+    "Tessaro Dravolin - Driver Copy Utility - Copyright (c) Tessaro. All rights reserved.\n"
+    "Fatal Error: MFC initialization failed\n";
+const char kCatroot[] = "Windows/System32/catroot/{F750E6C3-38EE-11D1-85E5-00C04FC295EE}/";
+
+// The .reg lines and files of one network adapter whose driver is complete,
+// its files below `drive` ("drive_c/" in the image layout, "" on a volume).
+std::string AddNetworkAdapter(TestImage& image, const std::string& drive, const std::string& service,
+                              const std::string& deviceId, const std::string& controlSet = "CurrentControlSet") {
+    const std::string inf = "oem" + service + ".inf";
+    image.AddRawFile(drive + "Windows/System32/drivers/" + service + ".sys", service + " driver");
+    image.AddRawFile(drive + "Windows/Inf/" + inf, DriverInf(kNetGuid, service + ".cat", {"PCI\\" + deviceId}));
+    image.AddRawFile(drive + kCatroot + "oem" + service + ".cat", service + " catalog");
+    const std::string classKey = std::string(kNetGuid) + "\\" + service;
+    std::string reg = PciInstanceLines({deviceId, "3&1", kNetGuid, service, "Adapter " + service, classKey,
+                                        "@" + inf + ",%maker%;Maker"}) +
+                      ClassKeyLines(classKey, inf) +
+                      ServiceLines(service, "\\SystemRoot\\System32\\drivers\\" + service + ".sys");
+    for (size_t at = 0; (at = reg.find("CurrentControlSet", at)) != std::string::npos; at += controlSet.size()) {
+        reg.replace(at, 17, controlSet);
+    }
+    return reg;
+}
+
+// Turns an image-layout test image into a mounted Windows volume: the
+// contents of drive_c/ at the root and the hives in Windows\System32\config,
+// spelt in other cases than Windows spells them.
+void MakeVolume(TestImage& image) {
+    const std::string drive = image.HostPath("drive_c");
+    DIR* d = opendir(drive.c_str());
+    ASSERT_NE(d, nullptr);
+    while (dirent* entry = readdir(d)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        ASSERT_EQ(std::rename((drive + "/" + name).c_str(), image.HostPath(name).c_str()), 0) << name;
+    }
+    closedir(d);
+    ASSERT_EQ(std::remove(drive.c_str()), 0);
+    image.AddFolder("Windows/System32/CONFIG");
+    for (const char* hive : {"SYSTEM", "SOFTWARE"}) {
+        const std::string target = image.HostPath(std::string("Windows/System32/CONFIG/") + (hive[1] == 'Y' ? "system" : "Software"));
+        ASSERT_EQ(std::rename(image.HostPath(std::string("registry/") + hive).c_str(), target.c_str()), 0);
+    }
+    ASSERT_EQ(std::remove(image.HostPath("registry").c_str()), 0);
+}
+
+// Files and folders below a path (relative to it), with their bytes.
+std::map<std::string, std::string> FilesBelow(const TestImage& image, const std::string& prefix) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : image.Snapshot()) {
+        if (entry.first.rfind(prefix, 0) == 0) files[entry.first.substr(prefix.size())] = entry.second;
+    }
+    return files;
+}
+
+const std::string kDrivers = std::string(kInstallFolder) + "/Tessaro/Drivers/";
+
+TEST(HiveImage, HivesGiveTheSameRunAsTheRegFilesTheyWereMadeFrom) {
+    TestImage fromReg;
+    TestImage fromHives;
+    for (TestImage* image : {&fromReg, &fromHives}) {
+        BuildMachine(*image);
+        image->AddRegistry("20-devices.reg", AddNetworkAdapter(*image, "drive_c/", "e1d", "VEN_8086&DEV_15B8") +
+                                                 AddNetworkAdapter(*image, "drive_c/", "rtk", "VEN_10EC&DEV_8168"));
+    }
+    ConvertRegistryToHives(fromHives);
+    ASSERT_FALSE(fromHives.Exists("registry/00-machine.reg"));
+
+    const RunOutcome expected = RunDravolin(fromReg.Root());
+    ASSERT_EQ(expected.nExitCode, 0) << expected.strLog;
+    const RunOutcome run = RunDravolin(fromHives.Root());
+    EXPECT_EQ(run.nExitCode, 0);
+    EXPECT_EQ(run.strConsole, expected.strConsole);
+    EXPECT_EQ(run.strLog, expected.strLog);
+    EXPECT_EQ(run.strErrors, "");
+    EXPECT_EQ(FilesBelow(fromHives, kDrivers), FilesBelow(fromReg, kDrivers));
+    EXPECT_EQ(FilesBelow(fromHives, kDrivers).count("Network/rtk/rtk.inf"), 1u);
+}
+
+TEST(HiveImage, AWindowsVolumeReadsTheControlSetThatSelectCurrentNames) {
+    TestImage image;
+    BuildMachine(image);
+    // ControlSet001 is an older configuration with another adapter in it.
+    image.AddRegistry("20-devices.reg", AddNetworkAdapter(image, "drive_c/", "e1d", "VEN_8086&DEV_15B8") +
+                                            AddNetworkAdapter(image, "drive_c/", "old", "VEN_0001&DEV_0001",
+                                                              "ControlSet001"));
+    ConvertRegistryToHives(image, 2);
+    MakeVolume(image);
+
+    const RunOutcome run = RunDravolin(image.Root());
+    EXPECT_EQ(run.nExitCode, 0) << run.strErrors << run.strLog;
+    const auto written = FilesBelow(image, "Program Files/Tessaro/Pelvane/Tessaro/Drivers/");
+    EXPECT_EQ(written.count("Network/e1d/e1d.sys"), 1u);
+    EXPECT_EQ(written.count("Network/old/"), 0u);
+    EXPECT_NE(run.strLog.find("Copying files for device Adapter e1d"), std::string::npos);
+    EXPECT_EQ(run.strLog.find("Adapter old"), std::string::npos);
+}
+
+TEST(HiveImage, ARegOverlayAddsTheBuildersKeyToTheHives) {
+    TestImage image;
+    MachineOptions options;
+    options.bInstallKey = false;
+    BuildMachine(image, options);
+    image.AddRegistry("20-devices.reg", AddNetworkAdapter(image, "drive_c/", "e1d", "VEN_8086&DEV_15B8"));
+    ConvertRegistryToHives(image);
+    ASSERT_EQ(RunDravolin(image.Root()).nExitCode, 2);
+
+    image.AddRegistry("50-builder.reg", RegKey("SOFTWARE\\Tessaro\\Pelvane") +
+                                            RegString("InstallDir", "C:\\Program Files\\Tessaro\\Pelvane"));
+    const RunOutcome run = RunDravolin(image.Root());
+    EXPECT_EQ(run.nExitCode, 0) << run.strLog;
+    EXPECT_EQ(FilesBelow(image, kDrivers).count("Network/e1d/e1d.inf"), 1u);
+}
+
+// A broken registry stops the run before it starts: exit code 1 and a reason
+// on standard error that names the file.
+struct BrokenHiveCase {
+    const char* name;
+    void (*breakImage)(TestImage& image);
+    const char* file;  // below the image root
+    const char* reason;
+};
+
+std::string SystemWith(const std::string& extraLines, unsigned nControlSet) {
+    return HiveFromRegLines(RegKey("SYSTEM\\CurrentControlSet\\Enum\\PCI") + extraLines, "SYSTEM", nControlSet);
+}
+
+const BrokenHiveCase kBrokenHives[] = {
+    {"NotAHive", [](TestImage& image) { image.AddRawFile("registry/SYSTEM", std::string(8192, 'x')); },
+     "registry/SYSTEM", "regf"},
+    {"BadChecksum",
+     [](TestImage& image) {
+         std::string hive = image.Read("registry/SOFTWARE");
+         hive[48] ^= 1;
+         image.AddRawFile("registry/SOFTWARE", hive);
+     },
+     "registry/SOFTWARE", "checksum"},
+    {"TruncatedBins",
+     [](TestImage& image) { image.AddRawFile("registry/SYSTEM", image.Read("registry/SYSTEM").substr(0, 4200)); },
+     "registry/SYSTEM", "not a registry hive that can be read"},
+    {"NoSelect", [](TestImage& image) { image.AddRawFile("registry/SYSTEM", SystemWith("", 0)); }, "registry/SYSTEM",
+     "has no Select key"},
+    {"CurrentIsText",
+     [](TestImage& image) {
+         image.AddRawFile("registry/SYSTEM", SystemWith(RegKey("SYSTEM\\Select") + RegString("Current", "1"), 1));
+     },
+     "registry/SYSTEM", "Select has no Current value of type REG_DWORD"},
+    {"CurrentNamesNoControlSet",
+     [](TestImage& image) {
+         image.AddRawFile("registry/SYSTEM", SystemWith(RegKey("SYSTEM\\Select") + RegDword("Current", 3), 1));
+     },
+     "registry/SYSTEM", "Select Current is 3, but the hive has no ControlSet003"},
+};
+
+class BrokenHiveTest : public ::testing::TestWithParam<BrokenHiveCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Cases, BrokenHiveTest, ::testing::ValuesIn(kBrokenHives),
+                         [](const ::testing::TestParamInfo<BrokenHiveCase>& param) { return param.param.name; });
+
+TEST_P(BrokenHiveTest, StopsWithExitCode1AndNamesTheFile) {
+    TestImage image;
+    BuildMachine(image);
+    ConvertRegistryToHives(image);
+    GetParam().breakImage(image);
+    const RunOutcome run = RunDravolin(image.Root());
+    EXPECT_EQ(run.nExitCode, 1);
+    EXPECT_EQ(run.strConsole, kFatal);
+    EXPECT_FALSE(run.bLogWritten);
+    EXPECT_NE(run.strErrors.find(image.HostPath(GetParam().file)), std::string::npos) << run.strErrors;
+    EXPECT_NE(run.strErrors.find(GetParam().reason), std::string::npos) << run.strErrors;
+}
+
+}  // namespace
