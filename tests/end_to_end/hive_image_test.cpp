@@ -188,3 +188,85 @@ TEST_P(BrokenHiveTest, StopsWithExitCode1AndNamesTheFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// A Windows volume made of hives, with one network adapter; the builder is
+// installed in C:\Program Files\Tessaro\Pelvane (x64) or not at all.
+void BuildVolume(TestImage& image, bool bBuilderInstalled) {
+    MachineOptions options;
+    options.bInstallKey = bBuilderInstalled;
+    options.bDriversFolder = bBuilderInstalled;
+    options.bX64Target = bBuilderInstalled;
+    BuildMachine(image, options);
+    image.AddRegistry("20-devices.reg", AddNetworkAdapter(image, "drive_c/", "e1d", "VEN_8086&DEV_15B8"));
+    ConvertRegistryToHives(image);
+    MakeVolume(image);
+}
+
+const char kVolumeDrivers[] = "Program Files/Tessaro/Pelvane/Tessaro/Drivers/";
+
+TEST(ReadOnlyImage, ANamedVariantRunsAsIfInstalledAndOnlyTheOutputFolderIsWritten) {
+    TestImage installed;
+    BuildVolume(installed, true);
+    const RunOutcome expected = RunDravolin(installed.Root());
+    ASSERT_EQ(expected.nExitCode, 0) << expected.strErrors << expected.strLog;
+
+    TestImage image;
+    BuildVolume(image, false);
+    const auto before = image.Snapshot();
+    TestImage output;  // a host folder of the user's choice
+    const RunOutcome run = RunDravolin(image.Root(), {"--output", output.HostPath("drivers"), "--variant", "x64"});
+    EXPECT_EQ(run.nExitCode, 0) << run.strErrors;
+    EXPECT_EQ(run.strErrors, "");
+    EXPECT_EQ(run.strConsole, expected.strConsole);
+    EXPECT_EQ(run.strLog, expected.strLog);
+    EXPECT_EQ(image.Snapshot(), before);
+    EXPECT_EQ(FilesBelow(output, "drivers/"), FilesBelow(installed, kVolumeDrivers));
+    EXPECT_EQ(FilesBelow(output, "drivers/").count("Network/e1d/e1d.sys"), 1u);
+
+    // The architecture check still holds: x86 drivers for a 64-bit Windows
+    // are refused.
+    const RunOutcome x86 = RunDravolin(image.Root(), {"--output", output.HostPath("x86"), "--variant", "x86"});
+    EXPECT_EQ(x86.nExitCode, 2);
+    EXPECT_NE(x86.strLog.find("WinPE component is x86"), std::string::npos) << x86.strLog;
+    EXPECT_NE(x86.strLog.find("Cannot copy 64 bit drivers to a 32 bit PE installation"), std::string::npos);
+    EXPECT_EQ(image.Snapshot(), before);
+}
+
+TEST(ReadOnlyImage, AnInstalledBuildersDriverFoldersGoToTheOutputFolder) {
+    TestImage image;
+    BuildMachine(image);
+    image.AddRegistry("20-devices.reg", AddNetworkAdapter(image, "drive_c/", "e1d", "VEN_8086&DEV_15B8"));
+    ConvertRegistryToHives(image);
+    const auto before = image.Snapshot();
+    TestImage output;
+    const RunOutcome run = RunDravolin(image.Root(), {"--output", output.HostPath("out")});
+    EXPECT_EQ(run.nExitCode, 0) << run.strErrors << run.strLog;
+    EXPECT_EQ(image.Snapshot(), before);
+    const auto written = FilesBelow(output, "out/");
+    EXPECT_EQ(written.at("Network/e1d/e1d.inf"), image.Read("drive_c/Windows/Inf/oeme1d.inf"));
+    EXPECT_EQ(written.at("Network/e1d/e1d.cat"), "e1d catalog");
+    EXPECT_EQ(written.count("Disk/"), 1u);
+}
+
+TEST(ReadOnlyImage, UnusableOptionsStopWithExitCode1) {
+    TestImage image;
+    BuildVolume(image, false);
+    TestImage output;
+    const struct {
+        std::vector<std::string> args;
+        const char* reason;
+    } cases[] = {
+        {{"--variant", "x64"}, "--variant needs --output DIR"},
+        {{"--output", output.HostPath("o"), "--variant", "arm64"}, "--variant takes x86 or x64"},
+        {{"--output", output.HostPath("missing/o")}, "cannot be created"},
+    };
+    for (const auto& c : cases) {
+        const RunOutcome run = RunDravolin(image.Root(), c.args);
+        EXPECT_EQ(run.nExitCode, 1) << c.reason;
+        EXPECT_NE(run.strErrors.find(c.reason), std::string::npos) << run.strErrors;
+    }
+}
+
+}  // namespace
