@@ -166,6 +166,10 @@ TEST_P(HiveLogReplayCaseTest, ReplaysUpToTheLastSoundEntry) {
     EXPECT_EQ(dirty.dwFirstSequence + c.nApplied - 1, result.dwLastSequence);
     EXPECT_EQ(result.dwLastSequence, test::ReadBaseBlockField(result.hive, test::kPrimarySequenceField));
     EXPECT_EQ(result.dwLastSequence, test::ReadBaseBlockField(result.hive, test::kSecondarySequenceField));
+    EXPECT_EQ(c.options.nSecondLogFrom == 0 ? "config/SYSTEM.LOG2"
+              : c.options.nSecondLogFrom < c.nApplied ? "config/SYSTEM.LOG1, config/SYSTEM.LOG2"
+                                                      : "config/SYSTEM.LOG1",
+        result.strLogUsed);
 }
 
 test::HiveLogOptions Options(unsigned nEntries) {
