@@ -443,7 +443,8 @@ HiveReplayResult ReplayHiveLogs(const std::vector<unsigned char>& hive, const st
         std::string strWarning = strBaseBlockNote;
         if (!strStop.empty()) {
             strWarning += (strWarning.empty() ? "" : "; ") + hiveName + ": replayed " +
-                          std::to_string(result.nEntriesApplied) + " log entries up to sequence " +
+                          std::to_string(result.nEntriesApplied) +
+                          (result.nEntriesApplied == 1 ? " log entry" : " log entries") + " up to sequence " +
                           std::to_string(result.dwLastSequence) + ", then stopped: " + strStop +
                           "; recent changes may be missing";
         }
