@@ -32,8 +32,9 @@ struct FreeDeleter {
 template <typename T>
 using Malloced = std::unique_ptr<T, FreeDeleter>;
 
-// The base block alone: enough to refuse a file that is no hive and to tell
-// a dirty hive (its two sequence numbers differ) from a clean one.
+// The base block alone: enough to tell a clean hive (both sequence numbers
+// equal, checksum right), which libhivex reads straight from the file, from
+// one that needs its logs.
 bool ReadBaseBlock(const std::string& path, std::vector<unsigned char>* pBlock, std::string* pError) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -50,7 +51,7 @@ bool ReadBaseBlock(const std::string& path, std::vector<unsigned char>* pBlock, 
     }
     close(fd);
     pBlock->resize(total);
-    return CheckHiveBaseBlock(pBlock->data(), pBlock->size(), path, pError);
+    return true;
 }
 
 // The .LOG1 and .LOG2 beside a hive, names matched ignoring case.
@@ -110,14 +111,21 @@ std::unique_ptr<HiveFile> HiveFile::Open(const std::string& path, std::vector<st
     std::vector<unsigned char> baseBlock;
     if (!ReadBaseBlock(path, &baseBlock, pError)) return nullptr;
     hive_h* pHive = nullptr;
-    const bool bDirty = ReadLe32(&baseBlock[4]) != ReadLe32(&baseBlock[8]);
-    if (!bDirty) {
+    std::string baseBlockError;
+    if (CheckHiveBaseBlock(baseBlock.data(), baseBlock.size(), path, &baseBlockError) &&
+        ReadLe32(&baseBlock[4]) == ReadLe32(&baseBlock[8])) {
         pHive = hivex_open(path.c_str(), 0);
         if (!pHive) *pError = path + ": not a registry hive that can be read (" + std::strerror(errno) + ")";
     } else {
+        // Dirty, or a base block that its logs may mend.
+        std::vector<HiveLogFile> logs = ReadLogsBeside(path, pWarnings);
+        if (!baseBlockError.empty() && logs.empty()) {
+            *pError = baseBlockError;
+            return nullptr;
+        }
         std::vector<unsigned char> bytes;
         if (!ReadWholeFile(path, kMaxHiveFileBytes, &bytes, pError)) return nullptr;
-        HiveReplayResult replay = ReplayHiveLogs(bytes, path, ReadLogsBeside(path, pWarnings));
+        HiveReplayResult replay = ReplayHiveLogs(bytes, path, logs);
         if (replay.outcome == HiveLogOutcome::BadHive) {
             *pError = replay.strWarning;
             return nullptr;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 namespace host {
 namespace {
@@ -112,6 +113,7 @@ struct ParsedLog {
     LogFormat format = LogFormat::Unusable;
     std::string strUnusableReason;
     std::vector<LogEntry> entries;  // the valid entries, in file order
+    std::unordered_map<std::uint32_t, std::size_t> firstWithSequence;  // index into entries
     LogEnd end = LogEnd::Clean;
     std::size_t nEndOffset = 0;     // where reading stopped
 };
@@ -208,6 +210,7 @@ ParsedLog ParseLog(const HiveLogFile& file, std::uint64_t maxBinsSize) {
             parsed.end = end;
             break;
         }
+        parsed.firstWithSequence.emplace(entry.dwSequence, parsed.entries.size());
         parsed.entries.push_back(entry);
         const std::size_t nStep = (nEntrySize + kSectorSize - 1) / kSectorSize * kSectorSize;
         nOffset += nStep;
@@ -219,17 +222,16 @@ ParsedLog ParseLog(const HiveLogFile& file, std::uint64_t maxBinsSize) {
 // Index of the entry holding the sequence number, and how many entries from
 // there follow on in sequence; 0 when the log has no such entry.
 std::size_t MeasureChain(const ParsedLog& log, std::uint32_t dwSequence, std::size_t* pStart) {
-    for (std::size_t i = 0; i < log.entries.size(); ++i) {
-        if (log.entries[i].dwSequence != dwSequence) continue;
-        std::size_t n = 1;
-        while (i + n < log.entries.size() &&
-               log.entries[i + n].dwSequence == static_cast<std::uint32_t>(dwSequence + n)) {
-            ++n;
-        }
-        *pStart = i;
-        return n;
+    const auto found = log.firstWithSequence.find(dwSequence);
+    if (found == log.firstWithSequence.end()) return 0;
+    const std::size_t i = found->second;
+    std::size_t n = 1;
+    while (i + n < log.entries.size() &&
+           log.entries[i + n].dwSequence == static_cast<std::uint32_t>(dwSequence + n)) {
+        ++n;
     }
-    return 0;
+    *pStart = i;
+    return n;
 }
 
 void ApplyLogEntry(const LogEntry& entry, const std::vector<unsigned char>& log, std::vector<unsigned char>& hive) {
@@ -384,12 +386,15 @@ HiveReplayResult ReplayHiveLogs(const std::vector<unsigned char>& hive, const st
     // Follow the sequence from the hive's own number: each round takes the
     // log whose entries continue furthest from there (the first log on a
     // tie), so LOG2 picks up where LOG1 stops and a stale or damaged log
-    // loses to a sound one. Each round applies at least one entry.
+    // loses to a sound one. Each round applies at least one entry, and a
+    // chain measured but not taken is never longer than the one taken, so
+    // the work stays in proportion to the entries applied.
     std::size_t nTotalEntries = 0;
     for (const ParsedLog& log : parsed) nTotalEntries += log.entries.size();
     const ParsedLog* pLastLog = nullptr;
     std::size_t nLastIndex = 0;
     const LogEntry* pLastEntry = nullptr;
+    std::vector<bool> logUsed(parsed.size(), false);
     for (std::size_t nRound = 0; nRound < nTotalEntries; ++nRound) {
         const ParsedLog* pBest = nullptr;
         std::size_t nBestStart = 0;
@@ -411,12 +416,15 @@ HiveReplayResult ReplayHiveLogs(const std::vector<unsigned char>& hive, const st
         nLastIndex = nBestStart + nBestLength - 1;
         pLastEntry = &pBest->entries[nLastIndex];
         result.nEntriesApplied += static_cast<unsigned>(nBestLength);
-        result.strLogUsed = result.strLogUsed.empty() ? pBest->pFile->strName
-                                                      : result.strLogUsed + ", " + pBest->pFile->strName;
+        logUsed[static_cast<std::size_t>(pBest - parsed.data())] = true;
         dwExpected = static_cast<std::uint32_t>(pLastEntry->dwSequence + 1);
     }
 
     if (pLastEntry != nullptr) {
+        for (std::size_t i = 0; i < parsed.size(); ++i) {
+            if (!logUsed[i]) continue;
+            result.strLogUsed += (result.strLogUsed.empty() ? "" : ", ") + parsed[i].pFile->strName;
+        }
         FinishBaseBlock(result.hive, *pLastEntry);
         result.outcome = HiveLogOutcome::Replayed;
         result.dwLastSequence = pLastEntry->dwSequence;
@@ -435,7 +443,8 @@ HiveReplayResult ReplayHiveLogs(const std::vector<unsigned char>& hive, const st
         std::string strWarning = strBaseBlockNote;
         if (!strStop.empty()) {
             strWarning += (strWarning.empty() ? "" : "; ") + hiveName + ": replayed " +
-                          std::to_string(result.nEntriesApplied) + " log entries up to sequence " +
+                          std::to_string(result.nEntriesApplied) +
+                          (result.nEntriesApplied == 1 ? " log entry" : " log entries") + " up to sequence " +
                           std::to_string(result.dwLastSequence) + ", then stopped: " + strStop +
                           "; recent changes may be missing";
         }

@@ -55,7 +55,7 @@ struct HiveReplayResult {
     std::vector<unsigned char> hive;
     unsigned nEntriesApplied = 0;
     std::uint32_t dwLastSequence = 0;  // sequence number of the last entry applied
-    std::string strLogUsed;            // strName of the log replayed from
+    std::string strLogUsed;            // strName of the logs replayed from, ", " between
     // A line (without newline) for standard error naming the hive, or empty
     // when there is nothing to say (Clean, or Replayed from a log that ended
     // cleanly). For DirtyNoLogs and OldLogFormat it says that recent changes

@@ -1,7 +1,7 @@
 // The run log's bytes: stamps, line ends, characters beyond U+00FF, long
 // messages, lines before the log is open.
-#include "app/globals.h"
-#include "app/run_log.h"
+#include "common/globals.h"
+#include "common/run_log.h"
 #include "support/log_capture.h"
 
 #include <gtest/gtest.h>
