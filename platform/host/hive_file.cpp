@@ -132,6 +132,17 @@ std::unique_ptr<HiveFile> HiveFile::Open(const std::string& path, std::vector<st
         }
         if (!replay.strWarning.empty()) pWarnings->push_back(replay.strWarning);
         pHive = OpenHiveBytes(replay.hive, path, pError);
+        if (!pHive && replay.outcome == HiveLogOutcome::Replayed && baseBlockError.empty()) {
+            // Entries that stop part way can leave a hive that does not
+            // hold together; the file as it is on disk is then the better
+            // choice, as it is for a dirty hive without logs.
+            pHive = hivex_open(path.c_str(), 0);
+            if (pHive) {
+                pWarnings->push_back(*pError + " after its logs were replayed; it is read as it is on disk, "
+                                     "so recent changes may be missing");
+                pError->clear();  // the caller's error text stays empty on success
+            }
+        }
     }
     if (!pHive) return nullptr;
     return std::unique_ptr<HiveFile>(new HiveFile(pHive));

@@ -2,9 +2,11 @@
 // registry/SYSTEM and SOFTWARE, a mounted Windows volume, .reg overlays,
 // broken hives, and the read-only mode that writes the drivers elsewhere.
 #include "support/device_fixtures.h"
+#include "support/hive_log_writer.h"
 #include "support/hive_writer.h"
 #include "support/run_capture.h"
 #include "support/test_image.h"
+#include "reg_file_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -267,6 +269,111 @@ TEST(ReadOnlyImage, UnusableOptionsStopWithExitCode1) {
         EXPECT_EQ(run.nExitCode, 1) << c.reason;
         EXPECT_NE(run.strErrors.find(c.reason), std::string::npos) << run.strErrors;
     }
+}
+
+}  // namespace
+
+namespace {
+
+HiveBytes AsHiveBytes(const std::string& bytes) { return HiveBytes(bytes.begin(), bytes.end()); }
+std::string AsString(const HiveBytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// A machine whose SYSTEM hive is dirty: the network adapter's keys were
+// added in ControlSet001 (its files are on disk), but only the logs hold
+// them; registry/SYSTEM still has the hive from before.
+class DirtyHiveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        BuildMachine(image);
+        ConvertRegistryToHives(image);
+        m_old = AsHiveBytes(image.Read("registry/SYSTEM"));
+        host::RegistryTree added;
+        std::string error;
+        ASSERT_TRUE(host::ApplyRegText("Windows Registry Editor Version 5.00\r\n" +
+                                           AddNetworkAdapter(image, "drive_c/", "e1d", "VEN_8086&DEV_15B8"),
+                                       "adapter", added, &error))
+            << error;
+        HiveWriter writer(AsString(m_old));
+        writer.AddTree(*added.Find(L"SYSTEM\\CurrentControlSet"), "ControlSet001");
+        m_new = AsHiveBytes(writer.Bytes());
+    }
+    // Writes the dirty hive and its logs, the logs under the given names.
+    DirtyHive WriteDirtyHive(const HiveLogOptions& options, const std::vector<std::string>& logNames) {
+        DirtyHive dirty = MakeDirtyHive(m_old, m_new, options);
+        image.AddRawFile("registry/SYSTEM", AsString(dirty.hive));
+        for (size_t i = 0; i < logNames.size() && i < dirty.logs.size(); ++i) {
+            image.AddRawFile("registry/" + logNames[i], AsString(dirty.logs[i]));
+        }
+        return dirty;
+    }
+    bool AdapterCopied() const { return FilesBelow(image, kDrivers).count("Network/e1d/e1d.sys") == 1; }
+
+    TestImage image;
+    HiveBytes m_old;
+    HiveBytes m_new;
+};
+
+struct LogCase {
+    const char* name;
+    HiveLogOptions options;
+    std::vector<std::string> logNames;
+};
+
+HiveLogOptions SplitOverTwoLogs() {
+    HiveLogOptions options;
+    options.nEntries = 3;
+    options.nSecondLogFrom = 2;
+    return options;
+}
+
+class DirtyHiveWithLogsTest : public DirtyHiveTest, public ::testing::WithParamInterface<LogCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Logs, DirtyHiveWithLogsTest,
+                         ::testing::Values(LogCase{"OneLog", {}, {"system.log1"}},
+                                           LogCase{"TwoLogs", SplitOverTwoLogs(), {"SYSTEM.LOG1", "System.Log2"}}),
+                         [](const ::testing::TestParamInfo<LogCase>& param) { return param.param.name; });
+
+TEST_P(DirtyHiveWithLogsTest, TheLogsAddTheDeviceThatTheRunCopiesAndNothingIsWritten) {
+    WriteDirtyHive(GetParam().options, GetParam().logNames);
+    const auto before = image.Snapshot();
+    TestImage output;
+    const RunOutcome run = RunDravolin(image.Root(), {"--output", output.HostPath("out")});
+    EXPECT_EQ(run.nExitCode, 0) << run.strErrors << run.strLog;
+    EXPECT_EQ(run.strErrors, "");
+    EXPECT_NE(run.strLog.find("Copying files for device Adapter e1d"), std::string::npos) << run.strLog;
+    EXPECT_EQ(output.Read("out/Network/e1d/e1d.sys"), "e1d driver");
+    EXPECT_TRUE(image.Snapshot() == before) << "the image changed";
+}
+
+TEST_F(DirtyHiveTest, WithoutLogsTheHiveIsReadAsItIsWithAWarning) {
+    WriteDirtyHive({}, {});
+    const RunOutcome run = RunDravolin(image.Root());
+    EXPECT_EQ(run.nExitCode, 0) << run.strErrors << run.strLog;
+    EXPECT_NE(run.strErrors.find("dravolin: warning: " + image.HostPath("registry/SYSTEM")), std::string::npos)
+        << run.strErrors;
+    EXPECT_NE(run.strErrors.find("may be missing"), std::string::npos) << run.strErrors;
+    EXPECT_FALSE(AdapterCopied());
+}
+
+TEST_F(DirtyHiveTest, ADamagedLogEntryStopsTheReplayThereWithAWarning) {
+    // The first of two entries is whole; the second is cut short.
+    HiveLogOptions options;
+    options.nEntries = 2;
+    DirtyHive probe = MakeDirtyHive(m_old, m_new, options);
+    ASSERT_EQ(probe.entryOffsets.size(), 2u);
+    options.nTruncateLastLogAt = probe.entryOffsets[1] + 700;
+    WriteDirtyHive(options, {"SYSTEM.LOG1"});
+    const RunOutcome run = RunDravolin(image.Root());
+    // The replay stops at the damaged entry; the half-replayed hive does not
+    // hold together, so the hive is read as it is on disk.
+    EXPECT_EQ(run.nExitCode, 0) << run.strErrors;
+    for (const std::string& expected : std::vector<std::string>
+         {std::string("replayed 1 log entry up to sequence"), image.HostPath("registry/SYSTEM.LOG1") + ": the entry at offset",
+          image.HostPath("registry/SYSTEM") + ": not a registry hive that can be read",
+          "it is read as it is on disk, so recent changes may be missing"}) {
+        EXPECT_NE(run.strErrors.find(expected), std::string::npos) << expected << "\n" << run.strErrors;
+    }
+    EXPECT_FALSE(AdapterCopied());
 }
 
 }  // namespace

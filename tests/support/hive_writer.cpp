@@ -120,18 +120,18 @@ std::string EmptyHiveBytes() {
     return hive;
 }
 
-HiveWriter::HiveWriter() {
+HiveWriter::HiveWriter(const std::string& hiveBytes) {
     char path[] = "/tmp/dravolin-hive-XXXXXX";
     const int fd = mkstemp(path);
     if (fd < 0) throw std::runtime_error("cannot create a working file for a hive");
-    const std::string empty = EmptyHiveBytes();
-    const bool bWritten = write(fd, empty.data(), empty.size()) == static_cast<ssize_t>(empty.size());
+    const std::string base = hiveBytes.empty() ? EmptyHiveBytes() : hiveBytes;
+    const bool bWritten = write(fd, base.data(), base.size()) == static_cast<ssize_t>(base.size());
     close(fd);
     m_path = path;
     m_pHive = bWritten ? hivex_open(m_path.c_str(), HIVEX_OPEN_WRITE) : nullptr;
     if (!m_pHive) {
         unlink(m_path.c_str());
-        throw std::runtime_error("libhivex does not open the empty hive");
+        throw std::runtime_error("libhivex does not open the hive to write to");
     }
 }
 
@@ -152,32 +152,29 @@ size_t HiveWriter::FindOrAddKey(const std::string& keyPath) {
     return key;
 }
 
-void HiveWriter::WriteNode(host::RegistryNode& node, size_t hiveKey) {
-    std::vector<std::string> names;
-    std::vector<std::string> data;
+void HiveWriter::WriteNode(host::RegistryNode& node, size_t hiveKey, bool bNewKey) {
     for (const host::RegistryValue& value : node.Values()) {
-        names.push_back(host::Utf8FromWide(value.strName));
+        std::string name = host::Utf8FromWide(value.strName);
         const bool bText = value.dwType == REG_SZ || value.dwType == REG_EXPAND_SZ || value.dwType == REG_MULTI_SZ;
-        data.push_back(bText ? Utf16LeFromUnits(value.data) : std::string(value.data.begin(), value.data.end()));
-    }
-    std::vector<hive_set_value> values;
-    for (size_t i = 0; i < names.size(); ++i) {
-        values.push_back(hive_set_value{&names[i][0], static_cast<hive_type>(node.Values()[i].dwType), data[i].size(),
-                                        &data[i][0]});
-    }
-    if (!values.empty() && hivex_node_set_values(m_pHive, hiveKey, values.size(), values.data(), 0) != 0) {
-        throw std::runtime_error("libhivex cannot set the values of " + host::Utf8FromWide(node.strName));
+        std::string data = bText ? Utf16LeFromUnits(value.data) : std::string(value.data.begin(), value.data.end());
+        const hive_set_value setValue{&name[0], static_cast<hive_type>(value.dwType), data.size(), &data[0]};
+        if (hivex_node_set_value(m_pHive, hiveKey, &setValue, 0) != 0) {
+            throw std::runtime_error("libhivex cannot set value " + name + " of " + host::Utf8FromWide(node.strName));
+        }
     }
     for (const auto& child : node.Children()) {
         const std::string name = host::Utf8FromWide(child.second->strName);
-        const hive_node_h hiveChild = hivex_node_add_child(m_pHive, hiveKey, name.c_str());
+        // A key that is new has no subkeys to look through.
+        hive_node_h hiveChild = bNewKey ? 0 : hivex_node_get_child(m_pHive, hiveKey, name.c_str());
+        const bool bNewChild = hiveChild == 0;
+        if (bNewChild) hiveChild = hivex_node_add_child(m_pHive, hiveKey, name.c_str());
         if (hiveChild == 0) throw std::runtime_error("libhivex cannot add key " + name);
-        WriteNode(*child.second, hiveChild);
+        WriteNode(*child.second, hiveChild, bNewChild);
     }
 }
 
 void HiveWriter::AddTree(host::RegistryNode& node, const std::string& keyPath) {
-    WriteNode(node, FindOrAddKey(keyPath));
+    WriteNode(node, FindOrAddKey(keyPath), false);
 }
 
 std::string HiveWriter::Bytes() {

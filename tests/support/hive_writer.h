@@ -18,14 +18,16 @@ std::string EmptyHiveBytes();
 
 class HiveWriter {
 public:
-    HiveWriter();
+    // Starts from the given hive's bytes, or from EmptyHiveBytes().
+    explicit HiveWriter(const std::string& hiveBytes = std::string());
     ~HiveWriter();
     HiveWriter(const HiveWriter&) = delete;
     HiveWriter& operator=(const HiveWriter&) = delete;
 
     // Adds the subkeys and values of a registry tree node below the hive's
-    // key at keyPath ("" for the root), creating that key. Text values go
-    // back to UTF-16LE as a hive stores them.
+    // key at keyPath ("" for the root), creating the keys that are missing
+    // and setting the values over those there. Text values go back to
+    // UTF-16LE as a hive stores them.
     void AddTree(host::RegistryNode& node, const std::string& keyPath = "");
 
     // The hive file's bytes as libhivex commits them.
@@ -33,7 +35,7 @@ public:
 
 private:
     size_t FindOrAddKey(const std::string& keyPath);
-    void WriteNode(host::RegistryNode& node, size_t hiveKey);
+    void WriteNode(host::RegistryNode& node, size_t hiveKey, bool bNewKey);
 
     std::string m_path;  // the working file libhivex writes to
     hive_h* m_pHive = nullptr;
