@@ -102,6 +102,16 @@ hive_h* OpenHiveBytes(const std::vector<unsigned char>& bytes, const std::string
     return pHive;
 }
 
+// libhivex hands names out in UTF-8; nearly all are ASCII, which needs no
+// decoder.
+std::wstring WideFromHiveName(const char* name) {
+    const char* end = name;
+    while (*end) {
+        if (static_cast<unsigned char>(*end++) >= 0x80) return WideFromUtf8(name);
+    }
+    return std::wstring(name, end);
+}
+
 }  // namespace
 
 HiveFile::~HiveFile() { hivex_close(m_pHive); }
@@ -158,19 +168,23 @@ void HiveFile::Fill(RegistryNode& node, size_t nSourceKey) {
         for (const hive_node_h* pChild = children.get(); *pChild != 0; ++pChild) {
             Malloced<char> name{hivex_node_name(m_pHive, *pChild)};
             if (!name) continue;
-            node.AddChild(WideFromUtf8(name.get()))->SetSource(this, *pChild);
+            node.AddChild(WideFromHiveName(name.get()))->SetSource(this, *pChild);
         }
     }
     if (Malloced<hive_value_h> values{hivex_node_values(m_pHive, key)}) {
         for (const hive_value_h* pValue = values.get(); *pValue != 0; ++pValue) {
             Malloced<char> name{hivex_value_key(m_pHive, *pValue)};
-            hive_type type = hive_t_REG_NONE;
+            // Types beyond the ones libhivex names (device properties use
+            // 0xFFFF00xx) are kept as the number they are, never loaded as
+            // the library's enumeration.
+            std::uint32_t type = 0;
+            static_assert(sizeof(hive_type) == sizeof(type), "libhivex stores a type in 32 bits");
             size_t nBytes = 0;
-            Malloced<char> data{hivex_value_value(m_pHive, *pValue, &type, &nBytes)};
+            Malloced<char> data{hivex_value_value(m_pHive, *pValue, reinterpret_cast<hive_type*>(&type), &nBytes)};
             if (!name || (!data && nBytes != 0)) continue;
             RegistryValue value;
-            value.strName = WideFromUtf8(name.get());
-            value.dwType = static_cast<DWORD>(type);
+            value.strName = WideFromHiveName(name.get());
+            value.dwType = type;
             const auto* pBytes = data ? reinterpret_cast<const BYTE*>(data.get()) : nullptr;
             if (value.dwType == REG_SZ || value.dwType == REG_EXPAND_SZ || value.dwType == REG_MULTI_SZ) {
                 value.data = TextUnitsFromUtf16Le(pBytes, nBytes);

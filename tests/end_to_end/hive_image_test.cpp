@@ -82,7 +82,7 @@ TEST(HiveImage, HivesGiveTheSameRunAsTheRegFilesTheyWereMadeFrom) {
         image->AddRegistry("20-devices.reg", AddNetworkAdapter(*image, "drive_c/", "e1d", "VEN_8086&DEV_15B8") +
                                                  AddNetworkAdapter(*image, "drive_c/", "rtk", "VEN_10EC&DEV_8168"));
     }
-    ConvertRegistryToHives(fromHives);
+    fromHives.ConvertRegistryToHives();
     ASSERT_FALSE(fromHives.Exists("registry/00-machine.reg"));
 
     const RunOutcome expected = RunDravolin(fromReg.Root());
@@ -103,7 +103,7 @@ TEST(HiveImage, AWindowsVolumeReadsTheControlSetThatSelectCurrentNames) {
     image.AddRegistry("20-devices.reg", AddNetworkAdapter(image, "drive_c/", "e1d", "VEN_8086&DEV_15B8") +
                                             AddNetworkAdapter(image, "drive_c/", "old", "VEN_0001&DEV_0001",
                                                               "ControlSet001"));
-    ConvertRegistryToHives(image, 2);
+    image.ConvertRegistryToHives(2);
     MakeVolume(image);
 
     const RunOutcome run = RunDravolin(image.Root());
@@ -121,7 +121,7 @@ TEST(HiveImage, ARegOverlayAddsTheBuildersKeyToTheHives) {
     options.bInstallKey = false;
     BuildMachine(image, options);
     image.AddRegistry("20-devices.reg", AddNetworkAdapter(image, "drive_c/", "e1d", "VEN_8086&DEV_15B8"));
-    ConvertRegistryToHives(image);
+    image.ConvertRegistryToHives();
     ASSERT_EQ(RunDravolin(image.Root()).nExitCode, 2);
 
     image.AddRegistry("50-builder.reg", RegKey("SOFTWARE\\Tessaro\\Pelvane") +
@@ -179,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, BrokenHiveTest, ::testing::ValuesIn(kBrokenHives
 TEST_P(BrokenHiveTest, StopsWithExitCode1AndNamesTheFile) {
     TestImage image;
     BuildMachine(image);
-    ConvertRegistryToHives(image);
+    image.ConvertRegistryToHives();
     GetParam().breakImage(image);
     const RunOutcome run = RunDravolin(image.Root());
     EXPECT_EQ(run.nExitCode, 1);
@@ -202,7 +202,7 @@ void BuildVolume(TestImage& image, bool bBuilderInstalled) {
     options.bX64Target = bBuilderInstalled;
     BuildMachine(image, options);
     image.AddRegistry("20-devices.reg", AddNetworkAdapter(image, "drive_c/", "e1d", "VEN_8086&DEV_15B8"));
-    ConvertRegistryToHives(image);
+    image.ConvertRegistryToHives();
     MakeVolume(image);
 }
 
@@ -240,7 +240,7 @@ TEST(ReadOnlyImage, AnInstalledBuildersDriverFoldersGoToTheOutputFolder) {
     TestImage image;
     BuildMachine(image);
     image.AddRegistry("20-devices.reg", AddNetworkAdapter(image, "drive_c/", "e1d", "VEN_8086&DEV_15B8"));
-    ConvertRegistryToHives(image);
+    image.ConvertRegistryToHives();
     const auto before = image.Snapshot();
     TestImage output;
     const RunOutcome run = RunDravolin(image.Root(), {"--output", output.HostPath("out")});
@@ -285,7 +285,7 @@ class DirtyHiveTest : public ::testing::Test {
 protected:
     void SetUp() override {
         BuildMachine(image);
-        ConvertRegistryToHives(image);
+        image.ConvertRegistryToHives();
         m_old = AsHiveBytes(image.Read("registry/SYSTEM"));
         host::RegistryTree added;
         std::string error;

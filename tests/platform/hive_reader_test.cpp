@@ -100,7 +100,7 @@ TEST(HiveReader, HivesServeTheRegistryFunctionsExactlyAsTheSameRegFilesDo) {
     const std::string fromRegFiles = DumpRegistry();
     ASSERT_NE(fromRegFiles.find("Text 0 1 16 61000000620000006300000000000000"), std::string::npos) << fromRegFiles;
 
-    test::ConvertRegistryToHives(image);
+    image.ConvertRegistryToHives();
     image.Load();
     EXPECT_EQ(DumpRegistry(), fromRegFiles);
     host::UnloadImage();
@@ -110,7 +110,7 @@ TEST(HiveReader, RegOverlaysApplyOnTopOfHivesThroughCurrentControlSet) {
     test::TestImage image;
     test::BuildMachine(image);
     image.AddRegistry("10-tricky.reg", TrickyRegistryLines());
-    test::ConvertRegistryToHives(image, 2);
+    image.ConvertRegistryToHives(2);
     image.AddRegistry("50-overlay.reg", RegKey("SYSTEM\\CurrentControlSet\\Values") + RegString("Text", "over") +
                                             "\"Number\"=-\r\n" + RegKey("SOFTWARE\\Added") + RegDword("New", 3));
     image.Load();

@@ -1,7 +1,5 @@
 #include "support/hive_writer.h"
 
-#include "support/test_image.h"
-
 #include "reg_file_reader.h"
 #include "wide_text.h"
 
@@ -157,7 +155,8 @@ void HiveWriter::WriteNode(host::RegistryNode& node, size_t hiveKey, bool bNewKe
         std::string name = host::Utf8FromWide(value.strName);
         const bool bText = value.dwType == REG_SZ || value.dwType == REG_EXPAND_SZ || value.dwType == REG_MULTI_SZ;
         std::string data = bText ? Utf16LeFromUnits(value.data) : std::string(value.data.begin(), value.data.end());
-        const hive_set_value setValue{&name[0], static_cast<hive_type>(value.dwType), data.size(), &data[0]};
+        hive_set_value setValue{&name[0], hive_t_REG_NONE, data.size(), &data[0]};
+        std::memcpy(&setValue.t, &value.dwType, sizeof setValue.t);  // any type number, named or not
         if (hivex_node_set_value(m_pHive, hiveKey, &setValue, 0) != 0) {
             throw std::runtime_error("libhivex cannot set value " + name + " of " + host::Utf8FromWide(node.strName));
         }
@@ -222,22 +221,6 @@ std::string HiveFromRegLines(const std::string& regLines, const std::string& roo
         throw std::runtime_error(error);
     }
     return HiveFromRegistry(tree, rootKey, nControlSet);
-}
-
-void ConvertRegistryToHives(TestImage& image, unsigned nControlSet) {
-    host::RegistryTree tree;
-    for (const auto& entry : image.Snapshot()) {
-        const std::string& relative = entry.first;
-        if (relative.rfind("registry/", 0) != 0 || relative.size() < 4 ||
-            relative.compare(relative.size() - 4, 4, ".reg") != 0) {
-            continue;
-        }
-        std::string error;
-        if (!host::ApplyRegText(entry.second, relative, tree, &error)) throw std::runtime_error(error);
-        unlink(image.HostPath(relative).c_str());
-    }
-    image.AddRawFile("registry/SYSTEM", HiveFromRegistry(tree, "SYSTEM", nControlSet));
-    image.AddRawFile("registry/SOFTWARE", HiveFromRegistry(tree, "SOFTWARE", 1));
 }
 
 }  // namespace test

@@ -10,8 +10,6 @@ struct hive_h;
 
 namespace test {
 
-class TestImage;
-
 // A hive with a root key and nothing else: base block, one hive bin, the
 // root key and its security cell.
 std::string EmptyHiveBytes();
@@ -49,9 +47,5 @@ std::string HiveFromRegistry(host::RegistryTree& tree, const std::string& rootKe
 // The same for the registry that .reg lines describe (those of
 // TestImage::AddRegistry, without the header).
 std::string HiveFromRegLines(const std::string& regLines, const std::string& rootKey, unsigned nControlSet = 1);
-
-// Replaces the .reg files of a test image by the hive files registry/SYSTEM
-// and registry/SOFTWARE that hold the same registry.
-void ConvertRegistryToHives(TestImage& image, unsigned nControlSet = 1);
 
 }  // namespace test
