@@ -64,10 +64,10 @@ void CutAtFirstDot(wchar_t* pszText) {
     if (pDot) *pDot = L'\0';
 }
 
-// The C runtime's upper-casing under the user's locale, one character at a
-// time as the runtime does it, with the answers for ASCII asked once per
-// search: model lines are upper-cased by the thousand. Built after the first
-// section lookup has set the locale, which no later lookup changes.
+// The platform's upper-casing, one character at a time as the runtime does
+// it, with the answers for ASCII asked once per search: model lines are
+// upper-cased by the thousand. Built after the first section lookup has set
+// the process's locale, which no later lookup changes.
 class CUpperCase {
 public:
     CUpperCase() {

@@ -106,6 +106,9 @@ std::vector<MatchCase> MatchCases() {
          true, Models("Models.NTAMD64", "Amd64")},
         {"ClosedEntryEndsWholeSearch",
          "[Manufacturer]\r\nA = Models, NTx86\r\nB = Models, NTamd64\r\n" + kDecorated, "amd64", false, {id}, false, {}},
+        {"RefusedVersionEndsWholeSearch",
+         "[Manufacturer]\r\nA = Models, NTamd64.6.1\r\nB = Models, NTamd64\r\n" + kDecorated, "amd64", true, {id},
+         false, {}},
         {"RequireAmd64RefusesOtherOpening", "[Manufacturer]\r\nM = Models, NTx86\r\n" + kDecorated, "x86", true, {id},
          false, {}},
         {"WithoutRequireX86Opens", "[Manufacturer]\r\nM = Models, NTx86\r\n" + kDecorated, "x86", false, {id}, true,
@@ -183,6 +186,9 @@ std::vector<MatchCase> MatchCases() {
         {"NoManufacturerSection", std::string(kInst) + "[Models]\r\nD = Inst, ID\r\n", "x86", false, {"ID"}, false, {}},
     };
 }
+
+// Parameters print as their names, not as bytes.
+void PrintTo(const MatchCase& c, std::ostream* os) { *os << c.pszName; }
 
 class MatchTest : public ::testing::TestWithParam<MatchCase> {};
 
