@@ -1,8 +1,8 @@
 #include "app/target_installation.h"
 
-#include "app/globals.h"
-#include "app/run_log.h"
-#include "app/system_info.h"
+#include "common/globals.h"
+#include "common/run_log.h"
+#include "common/system_info.h"
 #include "platform.h"
 #include "registry/registry_key.h"
 

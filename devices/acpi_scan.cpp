@@ -1,9 +1,9 @@
 #include "devices/acpi_scan.h"
 
-#include "app/driver_folders.h"
-#include "app/run_log.h"
-#include "app/system_info.h"
+#include "common/run_log.h"
+#include "common/system_info.h"
 #include "devices/catalog_copy.h"
+#include "devices/device_folder.h"
 #include "devices/device_tree_walk.h"
 #include "devices/inf_search.h"
 #include "devices/service_binary_copy.h"

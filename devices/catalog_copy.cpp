@@ -1,9 +1,7 @@
 #include "devices/catalog_copy.h"
 
-#include "app/driver_folders.h"
-#include "app/file_names.h"
-#include "app/globals.h"
-#include "app/run_log.h"
+#include "common/globals.h"
+#include "common/run_log.h"
 #include "devices/class_key_inf_copy.h"
 #include "devices/driver_file_copy.h"
 #include "inf/inf_file.h"
@@ -70,11 +68,10 @@ bool CopyCatalogFile(CRegistryKey& instanceKey, DeviceCategory category, const s
         case CatalogEntry::Found: break;
     }
 
-    const std::wstring strTarget = DeviceFilePath(category, strServiceName, strCatalogName);
-    const bool bPlain = IsPlainFileName(strServiceName) && IsPlainFileName(strCatalogName);
+    const CDeviceFileTarget target(category, strServiceName, strCatalogName);
     DWORD dwError = ERROR_SUCCESS;
-    if (CopyDriverFile(strCatalogPath, strTarget, bPlain, &dwError)) return true;
-    if (bPlain && CopyDriverFile(strCatalogPath, strTarget, bPlain, &dwError)) return true;
+    if (CopyDriverFile(strCatalogPath, target, &dwError)) return true;
+    if (target.IsConfined() && CopyDriverFile(strCatalogPath, target, &dwError)) return true;
     LogCopyFailure(L"Failed to copy CAT file %ls", strCatalogPath, dwError);
     return false;
 }
@@ -102,8 +99,6 @@ bool CopyAcpiCatalogFile(DeviceCategory category, const std::wstring& strService
     if (!bCatalogPathKnown) strCatalogPath = CatalogStorePath(strCatalogName);
     if (!Exists(strCatalogPath)) return true;
 
-    const std::wstring strTarget = DeviceFilePath(category, strServiceName, strCatalogName);
-    return CopyDriverFileOrLog(strCatalogPath, strTarget,
-                               IsPlainFileName(strServiceName) && IsPlainFileName(strCatalogName),
+    return CopyDriverFileOrLog(strCatalogPath, CDeviceFileTarget(category, strServiceName, strCatalogName),
                                L"Failed to copy CAT file %ls");
 }

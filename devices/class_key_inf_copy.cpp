@@ -1,9 +1,7 @@
 #include "devices/class_key_inf_copy.h"
 
-#include "app/driver_folders.h"
-#include "app/file_names.h"
-#include "app/globals.h"
-#include "app/run_log.h"
+#include "common/globals.h"
+#include "common/run_log.h"
 #include "devices/driver_file_copy.h"
 
 std::wstring GetInfNameFromMfg(const std::wstring& strMfg) {
@@ -35,6 +33,6 @@ bool CopyInfFromClassKey(CRegistryKey& instanceKey, DeviceCategory category, con
     LogMessage(L"INF Filename is: %ls", strInfName.c_str());
 
     const std::wstring strSource = g_strSystemRoot + L"Inf\\" + strInfName;
-    const std::wstring strTarget = DeviceFilePath(category, strServiceName, strServiceName + L".inf");
-    return CopyDriverFileOrLog(strSource, strTarget, IsPlainFileName(strServiceName), L"Failed to copy INF file %ls");
+    return CopyDriverFileOrLog(strSource, CDeviceFileTarget(category, strServiceName, strServiceName + L".inf"),
+                               L"Failed to copy INF file %ls");
 }

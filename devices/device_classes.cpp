@@ -1,6 +1,6 @@
 #include "devices/device_classes.h"
 
-#include "app/globals.h"
+#include "common/globals.h"
 
 namespace {
 

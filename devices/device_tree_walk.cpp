@@ -1,8 +1,8 @@
 #include "devices/device_tree_walk.h"
 
-#include "app/console_output.h"
-#include "app/run_log.h"
-#include "app/system_error.h"
+#include "common/console_output.h"
+#include "common/run_log.h"
+#include "common/system_error.h"
 
 bool WalkDeviceTree(const DeviceTree& tree, const InstanceHandler& handleInstance) {
     CRegistryKey rootKey(tree.pszRootPath, KEY_READ);

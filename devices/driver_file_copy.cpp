@@ -1,15 +1,14 @@
 #include "devices/driver_file_copy.h"
 
-#include "app/run_log.h"
-#include "app/system_error.h"
+#include "common/run_log.h"
+#include "common/system_error.h"
 
-bool CopyDriverFile(const std::wstring& strSource, const std::wstring& strTarget, bool bTargetNamesArePlain,
-                    DWORD* pdwError) {
-    if (!bTargetNamesArePlain) {
+bool CopyDriverFile(const std::wstring& strSource, const CDeviceFileTarget& target, DWORD* pdwError) {
+    if (!target.IsConfined()) {
         *pdwError = ERROR_INVALID_NAME;
         return false;
     }
-    if (CopyFileW(strSource.c_str(), strTarget.c_str(), FALSE)) return true;
+    if (CopyFileW(strSource.c_str(), target.Path().c_str(), FALSE)) return true;
     *pdwError = GetLastError();
     return false;
 }
@@ -20,10 +19,10 @@ void LogCopyFailure(const wchar_t* pszWhatFailed, const std::wstring& strSource,
     LogMessage(L"Reason: %ls", strReason.c_str());
 }
 
-bool CopyDriverFileOrLog(const std::wstring& strSource, const std::wstring& strTarget, bool bTargetNamesArePlain,
+bool CopyDriverFileOrLog(const std::wstring& strSource, const CDeviceFileTarget& target,
                          const wchar_t* pszWhatFailed) {
     DWORD dwError = ERROR_SUCCESS;
-    if (CopyDriverFile(strSource, strTarget, bTargetNamesArePlain, &dwError)) return true;
+    if (CopyDriverFile(strSource, target, &dwError)) return true;
     LogCopyFailure(pszWhatFailed, strSource, dwError);
     return false;
 }

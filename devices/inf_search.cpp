@@ -1,9 +1,7 @@
 #include "devices/inf_search.h"
 
-#include "app/driver_folders.h"
-#include "app/file_names.h"
-#include "app/globals.h"
-#include "app/run_log.h"
+#include "common/globals.h"
+#include "common/run_log.h"
 #include "devices/driver_file_copy.h"
 #include "inf/inf_file.h"
 #include "inf/model_matcher.h"
@@ -21,7 +19,9 @@ bool InfListsDevice(const std::wstring& strPath, DeviceCategory category, std::v
     InfEntryRef classGuid;
     if (inf.FindVersionEntry(L"ClassGuid", classGuid)) {
         const wchar_t* pszClassGuid = inf.GetEntryValueText(classGuid);
-        if (ClassifyDeviceClass(pszClassGuid ? pszClassGuid : L"") == category) {
+        // A device outside the four classes has no INF to find: an INF of no
+        // known class classifies as 0 too, and is no match for it.
+        if (category != DeviceCategoryNone && ClassifyDeviceClass(pszClassGuid ? pszClassGuid : L"") == category) {
             const wchar_t* pszPlatform = g_bTargetIsX64 != 0 ? L"amd64" : L"x86";
             CVendorDevice device;
             bMatches = MatchDeviceModel(pszPlatform, inf, vecHardwareIds, device, g_bTargetIsX64 != 0);
@@ -51,12 +51,13 @@ bool CopyInfByHardwareId(DeviceCategory category, std::wstring strServiceName,
                          std::vector<std::wstring>& vecHardwareIds, std::wstring& strSourceInf,
                          std::wstring& strTargetInf) {
     const std::wstring strInfFolder = g_strSystemRoot + L"Inf\\";
-    strTargetInf = DeviceFilePath(category, strServiceName, strServiceName + L".inf");
+    const CDeviceFileTarget target(category, strServiceName, strServiceName + L".inf");
+    strTargetInf = target.Path();
 
     std::wstring strFound;
     FindInfByHardwareId(category, strInfFolder, vecHardwareIds, strFound);
     LogMessage(L"INF Filename is: %ls", strFound.c_str());
     strSourceInf = strFound;
 
-    return CopyDriverFileOrLog(strFound, strTargetInf, IsPlainFileName(strServiceName), L"Failed to copy INF file %ls");
+    return CopyDriverFileOrLog(strFound, target, L"Failed to copy INF file %ls");
 }

@@ -16,6 +16,6 @@ bool CopyInfByHardwareId(DeviceCategory category, std::wstring strServiceName,
 // Parses every "*.inf" of the folder, in the order the folder lists them,
 // and sets strResult to each INF of the device's own class whose models list
 // one of the hardware IDs for the running architecture: the last match wins.
-// Left as passed when nothing matches.
+// Left as passed when nothing matches, and always for category 0.
 void FindInfByHardwareId(DeviceCategory category, std::wstring strFolder, std::vector<std::wstring>& vecHardwareIds,
                          std::wstring& strResult);

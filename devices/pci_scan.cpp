@@ -1,9 +1,9 @@
 #include "devices/pci_scan.h"
 
-#include "app/driver_folders.h"
-#include "app/system_info.h"
+#include "common/system_info.h"
 #include "devices/catalog_copy.h"
 #include "devices/class_key_inf_copy.h"
+#include "devices/device_folder.h"
 #include "devices/device_tree_walk.h"
 #include "devices/service_binary_copy.h"
 

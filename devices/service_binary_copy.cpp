@@ -1,9 +1,7 @@
 #include "devices/service_binary_copy.h"
 
-#include "app/driver_folders.h"
-#include "app/file_names.h"
-#include "app/globals.h"
-#include "app/run_log.h"
+#include "common/globals.h"
+#include "common/run_log.h"
 #include "devices/driver_file_copy.h"
 #include "registry/registry_key.h"
 
@@ -54,8 +52,6 @@ bool CopyServiceBinary(DeviceCategory category, const std::wstring& strServiceNa
     const size_t nLastSlash = strPath.rfind(L'\\');
     const std::wstring strFileName = nLastSlash == std::wstring::npos ? strPath : strPath.substr(nLastSlash + 1);
     const std::wstring strSource = ServiceBinarySource(g_strSystemRoot, strPath);
-    const std::wstring strTarget = DeviceFilePath(category, strServiceName, strFileName);
-
-    return CopyDriverFileOrLog(strSource, strTarget, IsPlainFileName(strServiceName) && IsPlainFileName(strFileName),
+    return CopyDriverFileOrLog(strSource, CDeviceFileTarget(category, strServiceName, strFileName),
                                L"Failed to copy driver file %ls");
 }

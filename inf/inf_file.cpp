@@ -383,7 +383,8 @@ InfSectionRef CInfFile::MakeSectionRef(size_t nIndex) {
 
 size_t CInfFile::FindSectionIndex(const wchar_t* pszName) {
     // Every section lookup runs under the user's default locale, and so do
-    // the comparisons and conversions that follow it.
+    // the conversions that follow it (decimal numbers); case comparisons give
+    // the same answers under every locale.
     UseUserDefaultLocale();
     for (size_t i = 0; i < m_sections.size(); ++i) {
         if (platform::CompareNoCase(m_sections[i].pszName, pszName) == 0) return i;

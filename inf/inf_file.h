@@ -4,8 +4,8 @@
 // One buffer and no copies: Load decodes the whole file once into a single
 // wide-text buffer; Parse walks it once, writes terminators into it, and
 // records where every section name, key and value lies. Lookups are linear
-// scans in file order with the C runtime's case-insensitive comparison under
-// the user's locale; the first match wins. Texts handed out are positions in
+// scans in file order, ignoring case the same way under every locale (no
+// language's special rules, as on Windows); the first match wins. Texts handed out are positions in
 // that buffer (or in a generated key) and stay valid until Unload.
 //
 // Calling order: construct, Load; only after a true Load, Parse once; then

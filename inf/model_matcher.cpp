@@ -8,9 +8,16 @@
 
 namespace {
 
-// Working buffers hold at most 259 characters and a terminator. A longer
-// value or composed section name is cut there: the search then goes on with
-// the cut text, which can only fail to find what the full text would name.
+// Working buffers hold at most 259 characters and a terminator. A cut must
+// never create a match that the whole text would not give:
+//  - a manufacturer entry too long for its copy is passed over, since its
+//    cut decoration could read as another version ("NTamd64.6.1" cut to
+//    "NTamd64.6") and open the platform gate;
+//  - a composed section name that does not fit names no section, since its
+//    cut could name another one;
+//  - a model line or an install section's "DriverVer" is cut: a cut ID
+//    contains a device ID only when the whole one does, so the answer stays
+//    the same, and only the record's texts can come out shorter.
 constexpr size_t kWorkChars = 260;
 using WorkText = wchar_t[kWorkChars];
 
@@ -19,25 +26,31 @@ using WorkText = wchar_t[kWorkChars];
 const wchar_t* TextOrEmpty(const wchar_t* pszText) { return pszText ? pszText : L""; }
 
 // Copies the text into the buffer, cut to 259 characters, so that SplitList
-// cuts the copy and not the INF's own text.
-wchar_t* CopyWorkText(const wchar_t* pszText, WorkText& buffer) {
+// cuts the copy and not the INF's own text; false when the text was cut.
+bool CopyWorkText(const wchar_t* pszText, WorkText& buffer) {
+    const wchar_t* p = TextOrEmpty(pszText);
     size_t n = 0;
-    if (pszText) {
-        for (; n < kWorkChars - 1 && pszText[n]; ++n) buffer[n] = pszText[n];
+    for (; n < kWorkChars - 1 && p[n]; ++n) buffer[n] = p[n];
+    buffer[n] = L'\0';
+    return p[n] == L'\0';
+}
+
+// Joins the parts into the buffer: "%s.%s" and the other section name
+// formats. A name that does not fit is no name: null.
+const wchar_t* ComposeName(WorkText& buffer, std::initializer_list<const wchar_t*> parts) {
+    size_t n = 0;
+    for (const wchar_t* pszPart : parts) {
+        for (const wchar_t* p = TextOrEmpty(pszPart); *p; ++p) {
+            if (n == kWorkChars - 1) return nullptr;
+            buffer[n++] = *p;
+        }
     }
     buffer[n] = L'\0';
     return buffer;
 }
 
-// Joins the parts into the buffer, cut to 259 characters: "%s.%s" and the
-// other section name formats.
-wchar_t* ComposeName(WorkText& buffer, std::initializer_list<const wchar_t*> parts) {
-    size_t n = 0;
-    for (const wchar_t* pszPart : parts) {
-        for (const wchar_t* p = TextOrEmpty(pszPart); *p && n < kWorkChars - 1; ++p) buffer[n++] = *p;
-    }
-    buffer[n] = L'\0';
-    return buffer;
+bool FindNamedSection(CInfFile& inf, const wchar_t* pszName, InfSectionRef& section) {
+    return pszName && inf.FindSection(pszName, section);
 }
 
 bool LiesIn(const wchar_t* pszText, const WorkText& buffer) {
@@ -51,10 +64,10 @@ void CutAtFirstDot(wchar_t* pszText) {
     if (pDot) *pDot = L'\0';
 }
 
-// The C runtime's upper-casing under the user's locale, one character at a
-// time as the runtime does it, with the answers for ASCII asked once per
-// search: model lines are upper-cased by the thousand. Built after the first
-// section lookup has set the locale, which no later lookup changes.
+// The platform's upper-casing, one character at a time as the runtime does
+// it, with the answers for ASCII asked once per search: model lines are
+// upper-cased by the thousand. Built after the first section lookup has set
+// the process's locale, which no later lookup changes.
 class CUpperCase {
 public:
     CUpperCase() {
@@ -113,11 +126,16 @@ bool Contains(const UpperText& text, const UpperText& part) {
 
 // Upper-cases an item for a comparison. An item of the working copy is
 // upper-cased where it stands; one that a string token resolved to lies in
-// the INF's "Strings" text, which stays as written, and is upper-cased in a copy.
-UpperText UpperCaseItem(const CUpperCase& upper, wchar_t* pszItem, const WorkText& owner, WorkText& scratch) {
+// the INF's "Strings" text, which stays as written, and is upper-cased in a
+// copy of its whole length.
+UpperText UpperCaseItem(const CUpperCase& upper, wchar_t* pszItem, const WorkText& owner, std::wstring& scratch) {
     UpperText text;
     if (!pszItem) return text;
-    wchar_t* pszUpper = LiesIn(pszItem, owner) ? pszItem : CopyWorkText(pszItem, scratch);
+    wchar_t* pszUpper = pszItem;
+    if (!LiesIn(pszItem, owner)) {
+        scratch.assign(pszItem);
+        pszUpper = &scratch[0];
+    }
     text.nLength = upper.Apply(pszUpper);
     text.psz = pszUpper;
     return text;
@@ -157,10 +175,10 @@ bool OpensPlatformGate(const CUpperCase& upper, const std::vector<wchar_t*>& lis
         const wchar_t* pszItem = TextOrEmpty(list[k]);
         const wchar_t* pDot = std::wcschr(pszItem, L'.');
         if (pDot && static_cast<float>(platform::ReadDecimal(pDot + 1)) > fBound) continue;
-        WorkText szUpper;
-        upper.Apply(CopyWorkText(pszItem, szUpper));
-        if (std::wcsstr(szUpper, pszTag)) {
-            bNamesAmd64 = std::wcsstr(szUpper, L"AMD64") != nullptr;
+        std::wstring strUpper(pszItem);
+        upper.Apply(&strUpper[0]);
+        if (std::wcsstr(strUpper.c_str(), pszTag)) {
+            bNamesAmd64 = std::wcsstr(strUpper.c_str(), L"AMD64") != nullptr;
             return true;
         }
     }
@@ -176,7 +194,7 @@ struct ModelMatch {
     bool bDecorated = false;  // false for the plain models section
     const wchar_t* pszInstall = nullptr;
     const wchar_t* pszId = nullptr;  // the matching ID, upper-cased
-    WorkText szIdScratch[2];
+    std::wstring strIdScratch[2];
 };
 
 // Tries one model line: its hardware ID, then its first compatible ID,
@@ -184,7 +202,7 @@ struct ModelMatch {
 bool MatchModelLine(const CUpperCase& upper, const std::vector<wchar_t*>& items, CDeviceIds& ids,
                     ModelMatch& match) {
     if (items.size() < 2) return false;
-    const UpperText hardwareId = UpperCaseItem(upper, items[1], match.szLine, match.szIdScratch[0]);
+    const UpperText hardwareId = UpperCaseItem(upper, items[1], match.szLine, match.strIdScratch[0]);
     UpperText compatibleId;
     bool bCompatibleUpper = false;
     for (size_t i = 0; i < ids.GetCount(); ++i) {
@@ -195,7 +213,7 @@ bool MatchModelLine(const CUpperCase& upper, const std::vector<wchar_t*>& items,
         }
         if (items.size() < 3) continue;
         if (!bCompatibleUpper) {
-            compatibleId = UpperCaseItem(upper, items[2], match.szLine, match.szIdScratch[1]);
+            compatibleId = UpperCaseItem(upper, items[2], match.szLine, match.strIdScratch[1]);
             bCompatibleUpper = true;
         }
         if (Contains(compatibleId, deviceId)) {
@@ -213,23 +231,22 @@ bool FindModelLine(CInfFile& inf, const CUpperCase& upper, const std::vector<wch
                    ModelMatch& match) {
     std::vector<wchar_t*> items;
     for (size_t k = list.size(); k-- > 0;) {
-        if (k == 0) {
-            CopyWorkText(TextOrEmpty(list[0]), match.szModels);
-        } else {
-            ComposeName(match.szModels, {list[0], L".", list[k]});
-        }
+        const wchar_t* pszModels = k == 0 ? ComposeName(match.szModels, {list[0]})
+                                          : ComposeName(match.szModels, {list[0], L".", list[k]});
         InfSectionRef models;
-        if (!inf.FindSection(match.szModels, models)) continue;
+        if (!FindNamedSection(inf, pszModels, models)) continue;
         for (size_t e = 0; e < models.GetEntryCount(); ++e) {
             const InfEntryRef line = models.GetEntry(e);
-            inf.SplitList(CopyWorkText(line.Value(), match.szLine), items);
+            CopyWorkText(line.Value(), match.szLine);
+            inf.SplitList(match.szLine, items);
             if (!MatchModelLine(upper, items, ids, match)) continue;
             match.line = line;
             match.pszInstall = TextOrEmpty(items[0]);
             match.bDecorated = k > 0;
             // A copy, so that cutting it at its "." later leaves a decoration
             // that came from the "Strings" text as written.
-            CopyWorkText(match.bDecorated ? TextOrEmpty(list[k]) : L"", match.szDecoration);
+            // It fits: it is part of the section name just found.
+            CopyWorkText(match.bDecorated ? list[k] : L"", match.szDecoration);
             return true;
         }
     }
@@ -244,7 +261,7 @@ bool FindInstallSection(CInfFile& inf, ModelMatch& match, WorkText& szName, InfS
     wchar_t* pszDecoration = match.bDecorated ? match.szDecoration : nullptr;
     const wchar_t* pszSuffix = pszDecoration ? pszDecoration : L"NT";
     auto tryName = [&](std::initializer_list<const wchar_t*> parts) {
-        return inf.FindSection(ComposeName(szName, parts), install);
+        return FindNamedSection(inf, ComposeName(szName, parts), install);
     };
     if (tryName({pszInstall}) || tryName({pszInstall, L".", pszSuffix})) return true;
     CutAtFirstDot(pszDecoration);
@@ -257,7 +274,7 @@ bool FindServicesSection(CInfFile& inf, ModelMatch& match, WorkText& szName) {
     const wchar_t* pszSuffix = pszDecoration ? pszDecoration : L"NT";
     InfSectionRef services;
     auto tryName = [&](std::initializer_list<const wchar_t*> parts) {
-        return inf.FindSection(ComposeName(szName, parts), services);
+        return FindNamedSection(inf, ComposeName(szName, parts), services);
     };
     if (tryName({pszInstall, L".Services"}) || tryName({pszInstall, L".", pszSuffix, L".Services"})) return true;
     CutAtFirstDot(pszDecoration);
@@ -268,13 +285,23 @@ bool FindServicesSection(CInfFile& inf, ModelMatch& match, WorkText& szName) {
 // so a second match on the same INF reads the same date and version. The
 // date is the first item; the version the second, taken from section
 // "Version" when there is one and from an install section only when the value
-// has exactly two items.
-void ReadDriverVer(CInfFile& inf, const InfEntryRef& entry, bool bOnlyFromTwoItems, CVendorDevice& device) {
-    WorkText szDriverVer;
+// has exactly two items. Section "Version" is read whole; an install
+// section's value is worked on in a copy cut to 259 characters.
+void ReadDriverVer(CInfFile& inf, const InfEntryRef& entry, bool bFromInstallSection, CVendorDevice& device) {
+    std::wstring strWhole;
+    WorkText szWork;
+    wchar_t* pszCopy = szWork;
+    if (!bFromInstallSection) {
+        strWhole.assign(TextOrEmpty(entry.Value()));
+        strWhole.push_back(L'\0');
+        pszCopy = &strWhole[0];
+    } else {
+        CopyWorkText(entry.Value(), szWork);
+    }
     std::vector<wchar_t*> items;
-    inf.SplitList(CopyWorkText(entry.Value(), szDriverVer), items);
+    inf.SplitList(pszCopy, items);
     device.m_strDriverDate = TextOrEmpty(items[0]);
-    if (bOnlyFromTwoItems ? items.size() == 2 : items.size() >= 2) device.m_strDriverVersion = TextOrEmpty(items[1]);
+    if (bFromInstallSection ? items.size() == 2 : items.size() >= 2) device.m_strDriverVersion = TextOrEmpty(items[1]);
 }
 
 void ClearRecord(CVendorDevice& device) {
@@ -306,7 +333,8 @@ bool MatchDeviceModel(const wchar_t* platformWord, CInfFile& inf, std::vector<st
     const CUpperCase upper;
     // "NTX86" or "NTAMD64": what a decoration must contain to open the gate.
     WorkText szTag;
-    upper.Apply(ComposeName(szTag, {L"NT", platformWord}));
+    ComposeName(szTag, {L"NT", platformWord});
+    upper.Apply(szTag);
 
     CDeviceIds ids(hardwareIds, upper);
     std::vector<wchar_t*> list;
@@ -314,7 +342,8 @@ bool MatchDeviceModel(const wchar_t* platformWord, CInfFile& inf, std::vector<st
     for (size_t m = 0; m < manufacturers.GetEntryCount(); ++m) {
         const InfEntryRef manufacturer = manufacturers.GetEntry(m);
         WorkText szManufacturer;
-        inf.SplitList(CopyWorkText(manufacturer.Value(), szManufacturer), list);
+        if (!CopyWorkText(manufacturer.Value(), szManufacturer)) continue;
+        inf.SplitList(szManufacturer, list);
         if (list.size() < 2) list.push_back(szDefaultDecoration);
 
         // An entry that does not serve this platform ends the whole search,

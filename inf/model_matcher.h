@@ -14,7 +14,8 @@
 // entry whose opening decoration names AMD64 is searched. The device IDs that
 // take part in a comparison are upper-cased in place.
 // True when a model line matched and its install section exists; the record
-// is then complete. The INF's own text is not cut, so a second call on the
-// same INF gives the same answer.
+// is then complete. The search cuts and upper-cases copies only, never the
+// INF's own text, so a second call on the same INF with the same device IDs
+// (by then upper-cased) gives the same answer and the same record.
 bool MatchDeviceModel(const wchar_t* platformWord, CInfFile& inf, std::vector<std::wstring>& hardwareIds,
                       CVendorDevice& device, bool requireAmd64);

@@ -23,13 +23,16 @@ bool InitProcessFramework(HMODULE hInstance, LPCWSTR pszCommandLine);
 void PrintToConsole(const wchar_t* pszText);
 
 // Decodes little-endian UTF-16 bytes (no mark) into wchar_t units, writing at
-// most nLimit units; returns the number written. On Windows the bytes are
+// most nLimit units; returns the number written. An odd last byte is one
+// more character, U+0000 to U+00FF (the byte, its high byte zero), as if the
+// text had been read into a zeroed buffer. On Windows the bytes are
 // copied as they are; on Linux surrogate pairs are joined and a lone
 // surrogate is kept as it is.
 size_t DecodeUtf16Le(const unsigned char* pBytes, size_t nBytes, wchar_t* pOut, size_t nLimit);
 
-// The C runtime's locale-aware text operations, under whatever locale the
-// process has set.
+// Comparisons ignoring case and upper-casing: the same answers whatever the
+// locale (Windows' case mapping has no language's special rules). Decimal
+// numbers are read under whatever locale the process has set.
 int CompareNoCase(const wchar_t* pszA, const wchar_t* pszB);
 int CompareNoCaseN(const wchar_t* pszA, const wchar_t* pszB, size_t nChars);
 void UpperCaseInPlace(wchar_t* pszText);

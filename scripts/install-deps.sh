@@ -16,6 +16,7 @@ declare -A NEEDED=(
   [libclang-rt-14-dev]=/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a
   [g++-mingw-w64-i686-posix]=/usr/bin/i686-w64-mingw32-g++-posix
   [binutils-mingw-w64-i686]=/usr/bin/i686-w64-mingw32-objdump
+  [locales]=/usr/share/i18n/locales/tr_TR
 )
 # Arguments PACKAGE=FILE name other packages to check instead.
 if [ $# -gt 0 ]; then

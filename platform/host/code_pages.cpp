@@ -214,6 +214,8 @@ size_t DecodeUtf16Le(const unsigned char* pBytes, size_t nBytes, wchar_t* pOut, 
         }
         pOut[nWritten++] = static_cast<wchar_t>(unit);
     }
+    // An odd last byte is a character of its own, its high byte zero.
+    if (i + 1 == nBytes && nWritten < nLimit) pOut[nWritten++] = static_cast<wchar_t>(pBytes[i]);
     return nWritten;
 }
 

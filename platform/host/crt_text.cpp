@@ -1,19 +1,30 @@
-// The C runtime's locale-aware text operations.
+// Comparisons ignoring case and upper-casing by one fixed table, the one the
+// stand-in's registry and file names use: the same answers under every
+// locale, as Windows gives them (no language's special rules, such as the
+// Turkish dotless i). Decimal numbers follow the C runtime's locale.
 #include "platform.h"
+#include "wide_text.h"
 
 #include <cwchar>
-#include <cwctype>
 
 namespace platform {
 
-int CompareNoCase(const wchar_t* pszA, const wchar_t* pszB) { return wcscasecmp(pszA, pszB); }
-
 int CompareNoCaseN(const wchar_t* pszA, const wchar_t* pszB, size_t nChars) {
-    return wcsncasecmp(pszA, pszB, nChars);
+    for (size_t i = 0; i < nChars; ++i) {
+        const wchar_t a = host::FoldCase(pszA[i]);
+        const wchar_t b = host::FoldCase(pszB[i]);
+        if (a != b) return a < b ? -1 : 1;
+        if (a == L'\0') break;
+    }
+    return 0;
+}
+
+int CompareNoCase(const wchar_t* pszA, const wchar_t* pszB) {
+    return CompareNoCaseN(pszA, pszB, static_cast<size_t>(-1));
 }
 
 void UpperCaseInPlace(wchar_t* pszText) {
-    for (; *pszText; ++pszText) *pszText = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(*pszText)));
+    for (; *pszText; ++pszText) *pszText = host::FoldCase(*pszText);
 }
 
 double ReadDecimal(const wchar_t* pszText) { return std::wcstod(pszText, nullptr); }

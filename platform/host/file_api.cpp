@@ -42,19 +42,32 @@ bool WriteAll(int fd, const char* data, size_t size) {
 
 }  // namespace
 
+// Names that Windows reserves for devices (image_paths.h): the null device
+// reads as empty and swallows what is written; the stand-in's machine has no
+// console, serial or parallel port to open by name, so those answer as a
+// port the machine lacks. Neither ever becomes a file of the image.
+
 DWORD GetFileAttributesW(LPCWSTR lpFileName) {
     host::ResolvedPath path;
     if (!Resolve("GetFileAttributesW", lpFileName, &path)) return INVALID_FILE_ATTRIBUTES;
+    if (path.eDevice != host::DosDevice::None) {
+        SetLastError(ERROR_INVALID_PARAMETER);  // a device has no file attributes
+        return INVALID_FILE_ATTRIBUTES;
+    }
     if (!path.bExists) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    return path.bIsDirectory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    return path.dwAttributes;
 }
 
 BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
     host::ResolvedPath path;
     if (!Resolve("CreateDirectoryW", lpPathName, &path)) return FALSE;
+    if (path.eDevice != host::DosDevice::None) {
+        SetLastError(ERROR_DIRECTORY);
+        return FALSE;
+    }
     if (path.bExists) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return FALSE;
@@ -66,11 +79,15 @@ BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
     return TRUE;
 }
 
+// Copies the bytes and the read-only attribute (the one the image keeps, as
+// the owner's write permission). An existing target that is read-only is
+// not overwritten: Windows fails such a copy with ERROR_ACCESS_DENIED.
 BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists) {
     host::ResolvedPath source;
     host::ResolvedPath target;
     if (!Resolve("CopyFileW", lpExistingFileName, &source)) return FALSE;
-    if (!source.bExists) {
+    const bool bNullSource = source.eDevice == host::DosDevice::Null;
+    if (source.eDevice == host::DosDevice::Other || (!bNullSource && !source.bExists)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
@@ -79,6 +96,10 @@ BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfEx
         return FALSE;
     }
     if (!Resolve("CopyFileW", lpNewFileName, &target)) return FALSE;
+    if (target.eDevice == host::DosDevice::Other) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
     if (target.bExists && target.bIsDirectory) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -87,16 +108,24 @@ BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfEx
         SetLastError(ERROR_FILE_EXISTS);
         return FALSE;
     }
-    const int in = open(source.strHost.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
+    if (target.bExists && (target.dwAttributes & FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    const int in = bNullSource ? -1 : open(source.strHost.c_str(), O_RDONLY | O_CLOEXEC);
+    if (!bNullSource && in < 0) {
         SetLastError(host::Win32ErrorFromErrno(errno));
         return FALSE;
     }
+    if (target.eDevice == host::DosDevice::Null) {
+        if (in >= 0) close(in);
+        return TRUE;  // written to the null device: nothing to keep
+    }
     struct stat inStat {};
     struct stat outStat {};
-    fstat(in, &inStat);
-    if (target.bExists && stat(target.strHost.c_str(), &outStat) == 0 && outStat.st_dev == inStat.st_dev &&
-        outStat.st_ino == inStat.st_ino) {
+    if (in >= 0) fstat(in, &inStat);
+    if (in >= 0 && target.bExists && stat(target.strHost.c_str(), &outStat) == 0 &&
+        outStat.st_dev == inStat.st_dev && outStat.st_ino == inStat.st_ino) {
         close(in);
         SetLastError(ERROR_SHARING_VIOLATION);  // a file cannot be copied onto itself
         return FALSE;
@@ -104,12 +133,12 @@ BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfEx
     const int out = open(target.strHost.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (out < 0) {
         SetLastError(host::Win32ErrorFromErrno(errno));
-        close(in);
+        if (in >= 0) close(in);
         return FALSE;
     }
     char buffer[1 << 16];
     DWORD error = ERROR_SUCCESS;
-    for (;;) {
+    while (in >= 0) {
         ssize_t n = read(in, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
@@ -122,7 +151,12 @@ BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfEx
             break;
         }
     }
-    close(in);
+    if (in >= 0) close(in);
+    struct stat written {};
+    if (error == ERROR_SUCCESS && (source.dwAttributes & FILE_ATTRIBUTE_READONLY) &&
+        (fstat(out, &written) != 0 || fchmod(out, written.st_mode & 0777 & ~0222u) != 0)) {
+        error = host::Win32ErrorFromErrno(errno);
+    }
     if (close(out) != 0 && error == ERROR_SUCCESS) error = host::Win32ErrorFromErrno(errno);
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
@@ -140,7 +174,8 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_
     }
     host::ResolvedPath path;
     if (!Resolve("CreateFileW", lpFileName, &path)) return INVALID_HANDLE_VALUE;
-    if (!path.bExists) {
+    if (path.eDevice == host::DosDevice::Null) return host::RegisterHandle(new host::FileObject());  // reads nothing
+    if (path.eDevice == host::DosDevice::Other || !path.bExists) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
@@ -165,6 +200,10 @@ BOOL GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize) {
         return FALSE;
     }
     struct stat st {};
+    if (file->fd < 0) {
+        lpFileSize->QuadPart = 0;  // the null device
+        return TRUE;
+    }
     if (fstat(file->fd, &st) != 0) {
         SetLastError(host::Win32ErrorFromErrno(errno));
         return FALSE;
@@ -188,7 +227,7 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD
     }
     auto* out = static_cast<char*>(lpBuffer);
     DWORD total = 0;
-    while (total < nNumberOfBytesToRead) {
+    while (file->fd >= 0 && total < nNumberOfBytesToRead) {
         ssize_t n = read(file->fd, out + total, nNumberOfBytesToRead - total);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {

@@ -42,7 +42,8 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
     const size_t slash = strSearch.find_last_of(L"\\/");
     const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : strSearch.substr(0, slash + 1);
     const std::wstring pattern = slash == std::wstring::npos ? strSearch : strSearch.substr(slash + 1);
-    if (pattern.empty()) {
+    // A device is no entry of a folder: a pattern that names one finds nothing.
+    if (pattern.empty() || host::DeviceOfName(pattern) != host::DosDevice::None) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
@@ -70,7 +71,7 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
         WIN32_FIND_DATAW data{};
         struct stat st {};
         if (lstat((resolved.strHost + "/" + hostName).c_str(), &st) == 0) {
-            data.dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+            data.dwFileAttributes = host::AttributesFromMode(st.st_mode);
             data.nFileSizeLow = static_cast<DWORD>(st.st_size);
             data.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
         }

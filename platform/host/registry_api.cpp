@@ -55,9 +55,12 @@ std::vector<std::wstring> ViewPath(HKEY hKey, const std::wstring& subKey, REGSAM
 
 LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
-    const std::wstring subKey = lpSubKey ? lpSubKey : L"";
+    // "\" alone names the key itself; a longer path that starts with "\" is
+    // no path below the key, and Windows refuses it.
+    const std::wstring subKey = lpSubKey && std::wcscmp(lpSubKey, L"\\") != 0 ? lpSubKey : L"";
     DWORD code = 0;
     if (host::TakeFault("RegOpenKeyExW", subKey, &code)) return static_cast<LONG>(code);
+    if (!subKey.empty() && subKey[0] == L'\\') return ERROR_BAD_PATHNAME;
     LONG error = ERROR_SUCCESS;
     host::RegistryNode* node = NodeOf(hKey, &error);
     if (!node) return error;

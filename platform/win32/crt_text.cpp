@@ -1,4 +1,6 @@
-// The C runtime's locale-aware text operations, and UTF-16 text as it is.
+// The C runtime's text operations, and UTF-16 text as it is. Its case
+// mapping follows the system's file-system casing in every locale (no
+// Turkish dotless i); only decimal numbers follow the locale.
 #include "platform.h"
 
 #include <cstring>
@@ -21,6 +23,9 @@ size_t DecodeUtf16Le(const unsigned char* pBytes, size_t nBytes, wchar_t* pOut, 
     size_t units = nBytes / 2;
     if (units > nLimit) units = nLimit;
     std::memcpy(pOut, pBytes, units * sizeof(wchar_t));
+    if (nBytes % 2 == 1 && units == nBytes / 2 && units < nLimit) {
+        pOut[units++] = static_cast<wchar_t>(pBytes[nBytes - 1]);  // an odd last byte, high byte zero
+    }
     return units;
 }
 

@@ -1,8 +1,8 @@
 // Stage 1 in process: the installation folder, the x64 marker, the 64-bit
 // view, and the Windows version question.
-#include "app/globals.h"
-#include "app/system_info.h"
 #include "app/target_installation.h"
+#include "common/globals.h"
+#include "common/system_info.h"
 #include "host_control.h"
 #include "support/log_capture.h"
 #include "support/test_image.h"

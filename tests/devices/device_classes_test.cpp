@@ -1,5 +1,5 @@
 // The class table: exact GUID texts, ASCII case ignored, nothing trimmed.
-#include "app/globals.h"
+#include "common/globals.h"
 #include "devices/device_classes.h"
 
 #include <gtest/gtest.h>

@@ -144,6 +144,8 @@ TEST_P(DeviceScanOnBothTest, AcpiDevicesTakeTheLastMatchingInfOfTheirOwnClass) {
     AddFile(inf + "c_noclass.inf", "[Version]\r\nCatalogFile=x.cat\r\n");
     AddFile(inf + "oem9.inf", DriverInf("%UsbGuid%", "usbx.cat", {"*PNP0D10"}) + "UsbGuid=\"" + kUsbGuid + "\"\r\n");
     AddFile(inf + "z_other.inf", DriverInf(kUsbGuid, "other.cat", {"ACPI\\VEN_FFFF"}));
+    // Of another class and last in the folder: the class filter alone keeps it out.
+    AddFile(inf + "zz_net.inf", DriverInf(kNetGuid, "net.cat", {"*PNP0D10"}));
     AddFile("drive_c/Windows/System32/catroot/{F750E6C3-38EE-11D1-85E5-00C04FC295EE}/oem9.cat", "xhci catalog");
     AddFile("drive_c/Windows/System32/catroot/{F750E6C3-38EE-11D1-85E5-00C04FC295EE}/first.cat", "unused");
 

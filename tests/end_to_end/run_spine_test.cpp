@@ -24,6 +24,7 @@ struct SpineCase {
     int nExitCode;
     std::vector<std::string> log;  // without stamps
 };
+void PrintTo(const SpineCase& c, std::ostream* os) { *os << c.name; }
 
 class RunSpineTest : public ::testing::TestWithParam<SpineCase> {};
 

@@ -26,6 +26,7 @@ struct DecodeCase {
     std::string bytes;
     std::wstring expected;
 };
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.pszName; }
 
 const std::string kLongAscii = "abcdefghijklmnopqrstuvwxyz0123456789";
 
@@ -98,10 +99,10 @@ TEST(CodePagesTest, Utf16JoinsPairsAndKeepsLoneSurrogates) {
     wchar_t out[16] = {};
     const size_t n = platform::DecodeUtf16Le(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out,
                                              16);
-    // The odd last byte is no character.
+    // The odd last byte is one more character, its high byte zero.
     EXPECT_EQ(std::wstring(out, n), std::wstring({L'A', static_cast<wchar_t>(0x1F600), static_cast<wchar_t>(0xDC00),
                                                   L'B', static_cast<wchar_t>(0xD83D), L'C',
-                                                  static_cast<wchar_t>(0xD83D)}));
+                                                  static_cast<wchar_t>(0xD83D), L'Z'}));
     EXPECT_EQ(platform::DecodeUtf16Le(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out, 2),
               2u);
 }

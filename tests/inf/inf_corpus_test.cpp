@@ -101,6 +101,7 @@ struct FileFacts {
     const char* pszInstall;
     const char* pszServices;
 };
+void PrintTo(const FileFacts& c, std::ostream* os) { *os << c.pszFile << " for " << c.pszPlatform; }
 
 const FileFacts kFacts[] = {
     // ASCII, with a tab after the catalog name that stays in the value.

@@ -106,6 +106,9 @@ std::vector<MatchCase> MatchCases() {
          true, Models("Models.NTAMD64", "Amd64")},
         {"ClosedEntryEndsWholeSearch",
          "[Manufacturer]\r\nA = Models, NTx86\r\nB = Models, NTamd64\r\n" + kDecorated, "amd64", false, {id}, false, {}},
+        {"RefusedVersionEndsWholeSearch",
+         "[Manufacturer]\r\nA = Models, NTamd64.6.1\r\nB = Models, NTamd64\r\n" + kDecorated, "amd64", true, {id},
+         false, {}},
         {"RequireAmd64RefusesOtherOpening", "[Manufacturer]\r\nM = Models, NTx86\r\n" + kDecorated, "x86", true, {id},
          false, {}},
         {"WithoutRequireX86Opens", "[Manufacturer]\r\nM = Models, NTx86\r\n" + kDecorated, "x86", false, {id}, true,
@@ -183,6 +186,9 @@ std::vector<MatchCase> MatchCases() {
         {"NoManufacturerSection", std::string(kInst) + "[Models]\r\nD = Inst, ID\r\n", "x86", false, {"ID"}, false, {}},
     };
 }
+
+// Parameters print as their names, not as bytes.
+void PrintTo(const MatchCase& c, std::ostream* os) { *os << c.pszName; }
 
 class MatchTest : public ::testing::TestWithParam<MatchCase> {};
 
@@ -303,26 +309,51 @@ TEST_F(MatcherRecordTest, RecordIsEmptiedFirst) {
     EXPECT_TRUE(device.m_strDriverDate.empty());
 }
 
-TEST_F(MatcherRecordTest, LongValuesAndNamesAreCutNotOverrun) {
+// Working copies hold 259 characters. A cut never gives a match that the
+// whole text would not give: an entry whose cut could change the answer is
+// passed over, a name that does not fit names no section, and a text that
+// a string token resolved to is used whole.
+TEST_F(MatcherRecordTest, LongTextsNeverMatchWhatTheWholeTextWouldNot) {
     const std::string strLong(300, 'A');
-    std::vector<std::wstring> ids = {L"ID"};
-    CVendorDevice device;
-
-    // Cut to 259 characters, the first entry loses its decoration (and gets
-    // "NTX86", finding no models); the second loses the end of its
-    // decoration, whose gate then stays closed.
-    CInfFile& first = Parsed(std::string(kVersion) + "[Manufacturer]\r\nM = " + strLong + ", NTx86\r\nN = Models, " +
-                             strLong + "NTx86\r\n[Models]\r\nD = Inst, ID\r\n[Inst]\r\n\r\n");
-    EXPECT_FALSE(MatchDeviceModel(L"x86", first, ids, device, false));
-
-    // Names built from a 300-character string are cut to 259 characters,
-    // and so is a model line whose compatible ID runs past them.
-    const std::string strCut(259, 'A');
-    CInfFile& second = Parsed(std::string(kVersion) + "[Manufacturer]\r\nM = %Long%, NTx86\r\n[" + strCut +
-                              "]\r\nD = %Long%, ID, " + strLong + "\r\n[Strings]\r\nLong = " + strLong + "\r\n");
-    ASSERT_TRUE(MatchDeviceModel(L"x86", second, ids, device, false));
-    EXPECT_EQ(Narrow(device.m_strModelsSection.c_str()), strCut);
-    EXPECT_EQ(Narrow(device.m_strInstallSection.c_str()), strCut);
+    // Cut at 259 characters this entry ends in "NTamd64.6", which opens the
+    // gate that "NTamd64.6.1" keeps closed.
+    const std::string strCutOpensGate = "Models, " + std::string(240, 'X') + ", NTamd64.6.1";
+    const std::string kModels = "[Models]\r\nD = Inst, ID\r\n[Inst]\r\n\r\n";
+    const struct {
+        const char* pszName;
+        std::string body;  // follows kVersion
+        const char* pszPlatform;
+        bool bResult;
+        std::string strHardwareId;
+    } kCases[] = {
+        {"ManufacturerEntryCutToAnOpenGate", "[Manufacturer]\r\nM = " + strCutOpensGate + "\r\n" + kModels, "amd64",
+         false, ""},
+        {"LongManufacturerEntryIsPassedOver",
+         "[Manufacturer]\r\nM = " + strCutOpensGate + "\r\nN = Models, NTamd64\r\n" + kModels, "amd64", true, "ID"},
+        {"LongDecorationsAreNoDecorations",
+         "[Manufacturer]\r\nM = " + strLong + ", NTx86\r\nN = Models, " + strLong + "NTx86\r\n" + kModels, "x86",
+         false, ""},
+        {"SectionNameTooLongForItsBuffer",
+         "[Manufacturer]\r\nM = %Long%, NTx86\r\n[" + std::string(259, 'A') + "]\r\nD = Inst, ID\r\n" +
+             "[Inst]\r\n\r\n[Strings]\r\nLong = " + strLong + "\r\n",
+         "x86", false, ""},
+        {"ModelLineCutInItsCompatibleId",
+         "[Manufacturer]\r\nM = Models\r\n[Models]\r\nD = Inst, ID, " + strLong + "\r\n[Inst]\r\n\r\n", "x86",
+         true, "ID"},
+        {"IdFromStringsIsUsedWhole",
+         "[Manufacturer]\r\nM = Models\r\n[Models]\r\nD = Inst, %Id%\r\n[Inst]\r\n\r\n[Strings]\r\nId = ID" +
+             strLong + "\r\n",
+         "x86", true, "ID" + strLong},
+    };
+    for (const auto& c : kCases) {
+        CInfFile& inf = Parsed(kVersion + c.body);
+        std::vector<std::wstring> ids = {L"ID"};
+        CVendorDevice device;
+        EXPECT_EQ(MatchDeviceModel(Wide(c.pszPlatform).c_str(), inf, ids, device, false), c.bResult) << c.pszName;
+        if (c.bResult) {
+            EXPECT_EQ(Narrow(device.m_strHardwareId.c_str()), c.strHardwareId) << c.pszName;
+        }
+    }
 }
 
 }  // namespace

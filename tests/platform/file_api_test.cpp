@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 class FileApiTest : public ::testing::Test {
@@ -77,6 +79,90 @@ TEST_F(FileApiTest, SearchListsMatchingEntriesSortedIgnoringCase) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(FindFirstFileW(L"C:\\Windows\\Nowhere\\*.inf", &data), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+// Names Windows reserves for devices: the null device swallows writes and
+// reads as empty, the other devices are ports the machine lacks; none of
+// them is ever a file of the image, not even a file of that name found there.
+TEST_F(FileApiTest, DeviceNamesAreNeverFilesOfTheImage) {
+    image.AddRawFile("drive_c/Target/nul.cat", "a file Windows could not open");
+    const auto before = image.Snapshot();
+    const struct {
+        const wchar_t* name;
+        bool bNull;
+    } kDevices[] = {
+        {L"NUL", true}, {L"nul.cat", true}, {L"Nul. . ", true}, {L"CON", false},
+        {L"com1.sys", false}, {L"LPT\u00B2", false}, {L"aux .inf", false}, {L"prn", false},
+    };
+    for (const auto& device : kDevices) {
+        const std::wstring path = std::wstring(L"C:\\Target\\") + device.name;
+        const std::string label(path.begin(), path.end());
+        EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << label;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << label;
+        EXPECT_FALSE(CreateDirectoryW(path.c_str(), nullptr)) << label;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIRECTORY)) << label;
+        WIN32_FIND_DATAW data{};
+        EXPECT_EQ(FindFirstFileW(path.c_str(), &data), INVALID_HANDLE_VALUE) << label;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << label;
+
+        SetLastError(0);
+        EXPECT_EQ(CopyFileW(L"C:\\Windows\\Inf\\b.inf", path.c_str(), FALSE) != FALSE, device.bNull) << label;
+        EXPECT_EQ(CopyFileW(path.c_str(), L"C:\\Target\\from-device.inf", FALSE) != FALSE, device.bNull) << label;
+        HANDLE hFile = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (!device.bNull) {
+            EXPECT_EQ(hFile, INVALID_HANDLE_VALUE) << label;
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << label;
+            continue;
+        }
+        ASSERT_NE(hFile, INVALID_HANDLE_VALUE) << label;
+        LARGE_INTEGER size{};
+        size.QuadPart = -1;
+        EXPECT_TRUE(GetFileSizeEx(hFile, &size));
+        EXPECT_EQ(size.QuadPart, 0);
+        char buffer[8];
+        DWORD nRead = 99;
+        EXPECT_TRUE(ReadFile(hFile, buffer, sizeof buffer, &nRead, nullptr));
+        EXPECT_EQ(nRead, 0u);
+        EXPECT_TRUE(CloseHandle(hFile));
+    }
+    // The null device read as an empty file; nothing else changed.
+    auto after = image.Snapshot();
+    EXPECT_EQ(after["drive_c/Target/from-device.inf"], "");
+    after.erase("drive_c/Target/from-device.inf");
+    EXPECT_EQ(after, before);
+}
+
+// The image keeps one attribute, read-only, as the owner's write permission.
+TEST_F(FileApiTest, CopyCarriesTheReadOnlyAttributeAndWillNotOverwriteIt) {
+    image.AddRawFile("drive_c/Windows/Inf/ro.inf", "read-only");
+    ASSERT_EQ(chmod(image.HostPath("drive_c/Windows/Inf/ro.inf").c_str(), 0444), 0);
+    const DWORD dwReadOnly = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY;
+    EXPECT_EQ(GetFileAttributesW(L"C:\\Windows\\Inf\\ro.inf"), dwReadOnly);
+    EXPECT_EQ(GetFileAttributesW(L"C:\\Windows\\Inf\\b.inf"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+    WIN32_FIND_DATAW data{};
+    HANDLE hFind = FindFirstFileW(L"C:\\Windows\\Inf\\ro.*", &data);
+    ASSERT_NE(hFind, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(data.dwFileAttributes, dwReadOnly);
+    FindClose(hFind);
+
+    ASSERT_TRUE(CopyFileW(L"C:\\Windows\\Inf\\ro.inf", L"C:\\Target\\ro.inf", FALSE));
+    EXPECT_EQ(GetFileAttributesW(L"C:\\Target\\ro.inf"), dwReadOnly);
+    EXPECT_FALSE(CopyFileW(L"C:\\Windows\\Inf\\b.inf", L"C:\\Target\\ro.inf", FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(CopyFileW(L"C:\\Windows\\Inf\\b.inf", L"C:\\Target\\ro.inf", TRUE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(image.Read("drive_c/Target/ro.inf"), "read-only");
+
+    // A writable source leaves a writable copy.
+    ASSERT_TRUE(CopyFileW(L"C:\\Windows\\Inf\\b.inf", L"C:\\Target\\b.inf", FALSE));
+    EXPECT_EQ(GetFileAttributesW(L"C:\\Target\\b.inf"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+}
+
+// The "\??\" prefix of registry paths names the same files.
+TEST_F(FileApiTest, NtPrefixedPathsNameTheSameFiles) {
+    EXPECT_TRUE(CopyFileW(L"\\??\\C:\\Windows\\Inf\\oem1.inf", L"\\??\\C:\\Target\\oem1.inf", FALSE));
+    EXPECT_EQ(image.Read("drive_c/Target/oem1.inf"), "o");
+    EXPECT_EQ(GetFileAttributesW(L"\\??\\c:\\target"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 
 TEST(SystemMessages, KnownCodesHaveTheWindowsTextUnknownOnesNone) {

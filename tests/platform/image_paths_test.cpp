@@ -1,5 +1,6 @@
 // Windows paths of the image resolved to host paths: drives, separators,
-// case, "." and "..", bad names, and WOW64's System32.
+// case, "." and "..", trailing dots and spaces, paths without a drive, the
+// "\??\" form, device names, bad names, and WOW64's System32.
 #include "image_paths.h"
 #include "image_state.h"
 #include "support/test_image.h"
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+std::string Narrow(const wchar_t* path) { return std::string(path, path + wcslen(path)); }
 
 struct PathCase {
     const wchar_t* path;
@@ -22,12 +25,14 @@ protected:
         image.AddRawFile("drive_c/Windows/Inf/Net.inf", "x");
         image.AddRawFile("drive_c/Windows/System32/drivers/e1.sys", "x");
         image.AddFolder("drive_d/PE");
+        image.AddRawFile("drive_c/.../note.txt", "x");
         image.Load();
     }
     void Expect(const PathCase& c) {
         host::ResolvedPath resolved;
         const DWORD rc = host::ResolveImagePath(c.path, &resolved);
-        EXPECT_EQ(rc, c.dwError) << std::string(c.path, c.path + wcslen(c.path));
+        EXPECT_EQ(rc, c.dwError) << Narrow(c.path);
+        EXPECT_EQ(resolved.eDevice, host::DosDevice::None) << Narrow(c.path);
         if (rc == ERROR_SUCCESS) {
             EXPECT_EQ(resolved.strHost, image.HostPath(c.hostBelowRoot));
             EXPECT_EQ(resolved.bExists, c.bExists);
@@ -54,12 +59,104 @@ TEST_F(ImagePathTest, ResolvesLikeWindows) {
         {L"C:\\Windows\\Inf\\Net.inf\\x", ERROR_PATH_NOT_FOUND, "", false},
         {L"C:\\Windows\\a:b", ERROR_INVALID_NAME, "", false},
         {L"C:\\Windows\\a*", ERROR_INVALID_NAME, "", false},
-        {L"\\??\\C:\\Windows\\x.sys", ERROR_INVALID_NAME, "", false},
-        {L"C:\\Windows\\...", ERROR_INVALID_NAME, "", false},
         {L"C:\\Windows\\Inf\\", 0, "drive_c/Windows/Inf", true},
         {L"C:\\Windows\\Inf\\Net.inf\\", ERROR_INVALID_NAME, "", false},
     };
     for (const PathCase& c : kCases) Expect(c);
+}
+
+// A component followed by a separator loses one trailing dot; the end of the
+// whole path loses its dots and spaces; "..." inside a path is a name.
+TEST_F(ImagePathTest, TrailingDotsAndSpacesGoAsWindowsTrimsThem) {
+    const PathCase kCases[] = {
+        {L"C:\\Windows.\\Inf.\\Net.inf", 0, "drive_c/Windows/Inf/Net.inf", true},
+        {L"C:\\Windows\\Inf\\Net.inf. . .", 0, "drive_c/Windows/Inf/Net.inf", true},
+        {L"C:\\Windows\\Inf\\Net.inf  ", 0, "drive_c/Windows/Inf/Net.inf", true},
+        {L"C:\\Windows..\\Inf", ERROR_PATH_NOT_FOUND, "", false},  // "Windows."
+        {L"C:\\Windows \\Inf", ERROR_PATH_NOT_FOUND, "", false},   // "Windows "
+        {L"C:\\Windows\\e1g \\", 0, "drive_c/Windows/e1g ", false},
+        {L"C:\\Windows\\e1g. \\", 0, "drive_c/Windows/e1g. ", false},
+        {L"C:\\...\\note.txt", 0, "drive_c/.../note.txt", true},
+        {L"C:\\Windows\\...", 0, "drive_c/Windows", true},
+        {L"C:\\Windows\\Inf\\ . ", 0, "drive_c/Windows/Inf", true},
+        {L"C:\\Windows\\Inf\\Net.inf\\...", ERROR_INVALID_NAME, "", false},
+    };
+    for (const PathCase& c : kCases) Expect(c);
+}
+
+// The image's current directory is C:\ on every run: a path without a drive
+// never reaches the host's current folder.
+TEST_F(ImagePathTest, PathsWithoutADriveStayInTheImage) {
+    const PathCase kCases[] = {
+        {L"Windows\\Inf\\Net.inf", 0, "drive_c/Windows/Inf/Net.inf", true},
+        {L"PE", 0, "drive_c/PE", false},
+        {L".", 0, "drive_c", true},
+        {L"..\\..\\Windows", 0, "drive_c/Windows", true},
+        {L"C:Windows\\Inf", 0, "drive_c/Windows/Inf", true},
+        {L"D:PE", 0, "drive_d/PE", true},
+        {L"/Windows/Inf/", 0, "drive_c/Windows/Inf", true},
+        {L"Missing\\x.inf", ERROR_PATH_NOT_FOUND, "", false},
+    };
+    for (const PathCase& c : kCases) Expect(c);
+}
+
+// "\??\X:\" and "\\?\X:\" hand the rest to the file system as it stands.
+TEST_F(ImagePathTest, VerbatimPathsAreTakenAsTheyStand) {
+    const PathCase kCases[] = {
+        {L"\\??\\C:\\Windows\\Inf\\Net.inf", 0, "drive_c/Windows/Inf/Net.inf", true},
+        {L"\\??\\c:\\WINDOWS\\inf\\", 0, "drive_c/Windows/Inf", true},
+        {L"\\\\?\\D:\\PE", 0, "drive_d/PE", true},
+        {L"\\??\\C:\\Windows\\Inf\\Net.inf.", 0, "drive_c/Windows/Inf/Net.inf.", false},
+        {L"\\??\\C:\\Windows\\..\\Inf", ERROR_INVALID_NAME, "", false},
+        {L"\\??\\C:\\Windows\\.\\Inf", ERROR_INVALID_NAME, "", false},
+        {L"\\??\\C:\\Windows\\\\Inf", ERROR_INVALID_NAME, "", false},
+        {L"\\??\\C:\\Windows/Inf", ERROR_INVALID_NAME, "", false},
+        {L"\\??\\C:\\Windows\\nul", ERROR_INVALID_NAME, "", false},
+        {L"\\??\\C:Windows", ERROR_INVALID_NAME, "", false},
+        {L"\\??\\Volume{1}\\x", ERROR_PATH_NOT_FOUND, "", false},
+        {L"\\??\\E:\\x", ERROR_PATH_NOT_FOUND, "", false},
+    };
+    for (const PathCase& c : kCases) Expect(c);
+}
+
+// A last component whose base name is a device's names that device in any
+// folder, whatever follows the base name, a trailing separator too; anywhere
+// else it is a name.
+TEST_F(ImagePathTest, DeviceNamesNameDevices) {
+    const struct {
+        const wchar_t* path;
+        host::DosDevice eDevice;
+    } kCases[] = {
+        {L"C:\\Target\\NUL", host::DosDevice::Null},
+        {L"nul", host::DosDevice::Null},
+        {L"C:\\Windows\\Nul.cat", host::DosDevice::Null},
+        {L"C:\\x\\nul.tar.gz", host::DosDevice::Null},
+        {L"C:\\x\\NUL. . ", host::DosDevice::Null},
+        {L"C:\\x\\nul  .sys", host::DosDevice::Null},
+        {L"C:\\x\\con", host::DosDevice::Other},
+        {L"C:\\x\\Prn.inf", host::DosDevice::Other},
+        {L"aux", host::DosDevice::Other},
+        {L"C:\\x\\COM1", host::DosDevice::Other},
+        {L"C:\\x\\com0.sys", host::DosDevice::Other},
+        {L"C:\\x\\lpt9", host::DosDevice::Other},
+        {L"C:\\x\\COM\u00B9", host::DosDevice::Other},
+        {L"C:\\x\\lpt\u00B3.txt", host::DosDevice::Other},
+        {L"C:\\Windows\\nulx", host::DosDevice::None},
+        {L"C:\\Windows\\xnul.txt", host::DosDevice::None},
+        {L"C:\\Windows\\com10", host::DosDevice::None},
+        {L"C:\\Windows\\lpt", host::DosDevice::None},
+        {L"C:\\Windows\\con\\", host::DosDevice::Other},
+        {L"C:\\nul\\x\\..", host::DosDevice::Null},
+        {L"C:\\Windows\\nul\\..", host::DosDevice::None},
+    };
+    for (const auto& c : kCases) {
+        host::ResolvedPath resolved;
+        EXPECT_EQ(host::ResolveImagePath(c.path, &resolved), 0u) << Narrow(c.path);
+        EXPECT_EQ(resolved.eDevice, c.eDevice) << Narrow(c.path);
+        if (c.eDevice != host::DosDevice::None) {
+            EXPECT_EQ(resolved.strHost, "") << Narrow(c.path);
+        }
+    }
 }
 
 TEST(ImagePathWow64, System32IsSysWow64UntilRedirectionIsOff) {
@@ -75,6 +172,7 @@ TEST(ImagePathWow64, System32IsSysWow64UntilRedirectionIsOff) {
          "drive_c/Windows/System32/catroot/{F750E6C3-38EE-11D1-85E5-00C04FC295EE}"},
         {L"C:\\Windows\\System32\\drivers\\etc", "drive_c/Windows/System32/drivers/etc"},
         {L"C:\\Windows\\Inf\\System32", "drive_c/Windows/Inf/System32"},
+        {L"C:\\Windows\\System32\\DriverStore", "drive_c/Windows/System32/DriverStore"},
     };
     for (const auto& c : kCases) {
         host::ResolvedPath resolved;
@@ -85,6 +183,17 @@ TEST(ImagePathWow64, System32IsSysWow64UntilRedirectionIsOff) {
     host::ResolvedPath resolved;
     ASSERT_EQ(host::ResolveImagePath(L"C:\\Windows\\System32\\drivers", &resolved), 0u);
     EXPECT_EQ(resolved.strHost, image.HostPath("drive_c/Windows/System32/drivers"));
+}
+
+TEST(ImagePathWow64, DriverStoreIsRedirectedBeforeWindows7) {
+    test::TestImage image;
+    test::MachineOptions options;
+    options.nMajorVersion = 6;  // CurrentMinorVersionNumber absent: 6.0, Vista
+    test::BuildMachine(image, options);
+    image.Load();
+    host::ResolvedPath resolved;
+    ASSERT_EQ(host::ResolveImagePath(L"C:\\Windows\\System32\\DriverStore", &resolved), 0u);
+    EXPECT_EQ(resolved.strHost, image.HostPath("drive_c/Windows/SysWOW64/DriverStore"));
 }
 
 TEST(ImagePathWow64, A32BitImageIsNotRedirected) {

@@ -36,6 +36,7 @@ struct ValueCase {
     DWORD dwType;
     std::vector<BYTE> data;
 };
+void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.line; }
 
 class RegValueTest : public ::testing::TestWithParam<ValueCase> {};
 

@@ -99,6 +99,11 @@ TEST_F(RegistryApiTest, ValueQueriesReportSizesAndErrorsAsWindowsDoes) {
     RegCloseKey(hKey);
 
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\Nowhere", 0, KEY_READ, &hKey), ERROR_FILE_NOT_FOUND);
+    // A key path that starts with a separator is no path below the key; the
+    // separator alone names the key itself.
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"\\SYSTEM\\Values", 0, KEY_READ, &hKey), ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"\\", 0, KEY_READ, &hKey), ERROR_SUCCESS);
+    RegCloseKey(hKey);
     host::InjectFault("RegOpenKeyExW", L"system\\values", ERROR_ACCESS_DENIED, 1);
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\Values", 0, KEY_READ, &hKey), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\Values", 0, KEY_READ, &hKey), ERROR_SUCCESS);

@@ -1,6 +1,6 @@
 #include "support/log_capture.h"
 
-#include "app/globals.h"
+#include "common/globals.h"
 #include "host_control.h"
 
 namespace test {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -57,6 +58,15 @@ RunOutcome RunCaptured(const std::string& imageRoot, const std::vector<std::stri
     struct stat st {};
     outcome.bLogWritten = stat((work.Path() + "/Dravolin.log").c_str(), &st) == 0;
     outcome.strLog = ReadHostFile(work.Path() + "/Dravolin.log");
+    if (DIR* d = opendir(work.Path().c_str())) {
+        while (dirent* entry = readdir(d)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != ".." && name != "out.txt" && name != "err.txt" && name != "Dravolin.log") {
+                outcome.vecStrayEntries.push_back(name);
+            }
+        }
+        closedir(d);
+    }
     return outcome;
 }
 

@@ -12,6 +12,7 @@ struct RunOutcome {
     std::string strErrors;   // standard error
     bool bLogWritten = false;
     std::string strLog;      // Dravolin.log, as bytes
+    std::vector<std::string> vecStrayEntries;  // anything else the run left in its working folder
 };
 
 // Runs dravolin in a fresh working folder with "--image <root>", a pinned

@@ -181,7 +181,7 @@ void TestImage::Load() const {
 void BuildMachine(TestImage& image, const MachineOptions& options) {
     std::string reg;
     reg += RegKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
-    reg += RegString("SystemRoot", "C:\\Windows");
+    reg += RegString("SystemRoot", options.strSystemRoot);
     reg += RegDword("CurrentMajorVersionNumber", options.nMajorVersion);
     reg += RegKey("SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment");
     reg += RegString("PROCESSOR_ARCHITECTURE", options.b64BitWindows ? "AMD64" : "x86");
@@ -190,7 +190,7 @@ void BuildMachine(TestImage& image, const MachineOptions& options) {
     if (options.b64BitWindows) {
         // The 32-bit view of SOFTWARE, which a 32-bit program reads by default.
         reg += RegKey("SOFTWARE\\WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion");
-        reg += RegString("SystemRoot", "C:\\Windows");
+        reg += RegString("SystemRoot", options.strSystemRoot);
     }
     if (options.bInstallKey) {
         reg += RegKey("SOFTWARE\\Tessaro\\Pelvane");

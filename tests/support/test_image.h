@@ -55,6 +55,7 @@ struct MachineOptions {
     bool bDriversFolder = true;
     unsigned nMajorVersion = 10;
     std::string strInstallDir = "C:\\Program Files\\Tessaro\\Pelvane";
+    std::string strSystemRoot = "C:\\Windows";
 };
 void BuildMachine(TestImage& image, const MachineOptions& options = MachineOptions());
 

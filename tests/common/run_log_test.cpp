@@ -1,7 +1,7 @@
 // The run log's bytes: stamps, line ends, characters beyond U+00FF, long
 // messages, lines before the log is open.
-#include "app/globals.h"
-#include "app/run_log.h"
+#include "common/globals.h"
+#include "common/run_log.h"
 #include "support/log_capture.h"
 
 #include <gtest/gtest.h>
@@ -27,13 +27,21 @@ TEST(RunLog, LinesWrittenWhileClosedAreDiscarded) {
     EXPECT_EQ(log.Lines(), std::vector<std::string>{"after"});
 }
 
-TEST(RunLog, OverlongMessagesAreCut) {
-    test::LogCapture log;
-    const std::wstring huge(20000, L'x');
-    LogMessage(L"%ls", huge.c_str());
-    const std::vector<std::string> lines = log.Lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], std::string(kMaxLogMessageChars, 'x'));
+// A message holds 10,239 characters; the formatted text is cut there, the
+// format's own text counted in.
+TEST(RunLog, MessagesAreCutAt10239Characters) {
+    const struct {
+        size_t nArgument;
+        size_t nLogged;
+    } kCases[] = {{10231, 10239}, {10232, 10239}, {20000, 10239}, {10230, 10238}};
+    for (const auto& c : kCases) {
+        test::LogCapture log;
+        const std::wstring argument(c.nArgument, L'x');
+        LogMessage(L"Reason: %ls", argument.c_str());
+        const std::vector<std::string> lines = log.Lines();
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0], "Reason: " + std::string(c.nLogged - 8, 'x')) << c.nArgument << " characters";
+    }
 }
 
 TEST(RunLog, EncodingIsTheSameOnEverySide) {

@@ -1,7 +1,7 @@
-#include "app/run_log.h"
+#include "common/run_log.h"
 
-#include "app/globals.h"
-#include "app/text_format.h"
+#include "common/globals.h"
+#include "common/text_format.h"
 #include "platform.h"
 
 #include <cstdarg>

@@ -1,6 +1,6 @@
-#include "app/system_info.h"
+#include "common/system_info.h"
 
-#include "app/run_log.h"
+#include "common/run_log.h"
 
 IsWow64ProcessFn LookUpIsWow64Process() {
     return reinterpret_cast<IsWow64ProcessFn>(GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process"));

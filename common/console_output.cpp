@@ -1,6 +1,6 @@
-#include "app/console_output.h"
+#include "common/console_output.h"
 
-#include "app/text_format.h"
+#include "common/text_format.h"
 #include "platform.h"
 
 #include <cstdarg>

@@ -1,4 +1,4 @@
-#include "app/system_error.h"
+#include "common/system_error.h"
 
 #include <gtest/gtest.h>
 

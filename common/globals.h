@@ -2,7 +2,7 @@
 // and only read afterwards.
 #pragma once
 
-#include "app/run_log.h"
+#include "common/run_log.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/text_format.h"
+#include "common/text_format.h"
 
 #include <cwchar>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "app/globals.h"
+#include "common/globals.h"
 
 // Constructed in this order before the entry point runs, destroyed in reverse
 // after it returns; destroying g_log closes the file if it is still open.
