@@ -244,8 +244,9 @@ def run_wine(exe, image, major, base, work):
                 if os.path.lexists(link):
                     os.remove(link)
                 os.symlink(target, link)
-        cwd = os.path.join(work, "wine-cwd")
-        os.makedirs(cwd)
+        # The program runs in C:\, the current directory the stand-in gives
+        # every image, so that relative paths name the same folders.
+        cwd = os.path.join(prefix, "drive_c")
         result = run([WINE64, exe], cwd, env, timeout=300)
     finally:
         end_prefix(env)
