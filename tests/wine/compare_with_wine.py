@@ -293,6 +293,7 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
         counts[is64][1] += 1
+        scenario_started = time.monotonic()
         linux = run_linux(linux_exe, image, work)
         try:
             wine = run_wine(x86_exe if is64 else x64_exe, image, major, base, work)
@@ -303,7 +304,8 @@ def main():
             print(describe(name, linux, wine) + " (%s)" % kind)
         else:
             counts[is64][0] += 1
-            print("same under Wine (%s): %s (exit code %d)" % (kind, name, linux["exit code"]))
+            print("same under Wine (%s): %s (exit code %d, %.0f s)"
+                  % (kind, name, linux["exit code"], time.monotonic() - scenario_started))
     identical = counts[True][0] + counts[False][0]
     compared = counts[True][1] + counts[False][1]
     print("Wine comparison: %d of %d scenarios of 64-bit machines (32-bit product under WOW64) identical, "
