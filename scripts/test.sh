@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the Linux
-# build's unit and end-to-end tests, the Windows cross build, and the INF
-# reader's fuzzer for about a minute.
+# build's unit and end-to-end tests, the Windows cross build, the Windows
+# builds under Wine against the Linux build, and the INF reader's fuzzer for
+# about a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
