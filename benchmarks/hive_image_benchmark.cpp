@@ -155,7 +155,7 @@ struct BenchmarkVolume {
                       "catalog");
         }
     }
-    ~BenchmarkVolume() { if (!std::getenv("KEEP")) std::system(("rm -rf '" + root + "'").c_str()); }
+    ~BenchmarkVolume() { std::system(("rm -rf '" + root + "'").c_str()); }
 };
 
 BenchmarkVolume& Volume() {
