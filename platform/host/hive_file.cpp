@@ -191,7 +191,7 @@ void HiveFile::Fill(RegistryNode& node, size_t nSourceKey) {
             } else {
                 value.data.assign(pBytes, pBytes + nBytes);
             }
-            node.SetValue(std::move(value));
+            node.AppendValue(std::move(value));
         }
     }
 }

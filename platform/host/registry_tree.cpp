@@ -78,6 +78,8 @@ void RegistryNode::SetValue(RegistryValue value) {
     m_values.push_back(std::move(value));
 }
 
+void RegistryNode::AppendValue(RegistryValue value) { m_values.push_back(std::move(value)); }
+
 void RegistryNode::RemoveValue(const std::wstring& name) {
     Materialise();
     for (auto it = m_values.begin(); it != m_values.end(); ++it) {

@@ -46,6 +46,9 @@ struct RegistryNode {
     void RemoveChild(const std::wstring& name);
     const RegistryValue* FindValue(const std::wstring& name);
     void SetValue(RegistryValue value);
+    // For a source filling the node: no look for a value of the same name,
+    // which a key with very many values would pay for each one.
+    void AppendValue(RegistryValue value);
     void RemoveValue(const std::wstring& name);
 
     // Leaves the content to the source until it is first looked into.
