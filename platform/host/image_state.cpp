@@ -1,6 +1,9 @@
 #include "image_state.h"
 
+#include "hive_mount.h"
 #include "host_control.h"
+#include "host_folder.h"
+#include "output_folder.h"
 #include "reg_file_reader.h"
 #include "wide_text.h"
 
@@ -63,20 +66,51 @@ void ReadMachineFacts(ImageState& image) {
 
 }  // namespace
 
-bool LoadImage(const std::string& dir, std::string* pError) {
-    UnloadImage();
-    ImageState& image = Image();
-    std::string root = dir;
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
-    if (root.empty() || !IsDirectory(root)) {
-        *pError = "image folder \"" + dir + "\" does not exist";
-        return false;
+std::string DriveFolder(wchar_t drive) {
+    const ImageState& image = Image();
+    if (image.bVolume) return drive == L'c' ? image.strRoot : std::string();
+    return image.strRoot + "/drive_" + static_cast<char>(drive);
+}
+
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A mounted Windows volume: Windows\System32\config holding a SYSTEM file.
+// Returns that config folder, or empty.
+std::string FindVolumeConfigFolder(const std::string& root) {
+    std::string folder = root;
+    for (const char* name : {"Windows", "System32", "config"}) {
+        const std::string entry = FindEntryNoCase(folder, name);
+        if (entry.empty()) return std::string();
+        folder += "/" + entry;
     }
-    if (!IsDirectory(root + "/drive_c")) {
-        *pError = "\"" + dir + "\" is not a Windows image: it has no drive_c folder";
-        return false;
+    const std::string system = FindEntryNoCase(folder, "SYSTEM");
+    return !system.empty() && IsRegularFile(folder + "/" + system) ? folder : std::string();
+}
+
+// Mounts the SYSTEM and SOFTWARE hives found in a folder (names ignoring
+// case) and links CurrentControlSet; *pnMounted counts them.
+bool MountHivesOf(ImageState& image, const std::string& folder, int* pnMounted, std::string* pError) {
+    *pnMounted = 0;
+    std::string systemPath;
+    for (const wchar_t* hiveName : {L"SOFTWARE", L"SYSTEM"}) {
+        const std::string entry = FindEntryNoCase(folder, Utf8FromWide(hiveName));
+        if (entry.empty() || !IsRegularFile(folder + "/" + entry)) continue;
+        const std::string path = folder + "/" + entry;
+        if (!MountHive(image, hiveName, path, pError)) return false;
+        ++*pnMounted;
+        if (std::wstring(hiveName) == L"SYSTEM") systemPath = path;
     }
-    const std::string regDir = root + "/registry";
+    return systemPath.empty() || LinkCurrentControlSet(image.registry, systemPath, pError);
+}
+
+// The image layout: hive files in DIR/registry, then its .reg files on top
+// in file-name order.
+bool LoadRegistryFolder(ImageState& image, const std::string& dir, const std::string& regDir, std::string* pError) {
     DIR* d = opendir(regDir.c_str());
     if (!d) {
         *pError = "\"" + dir + "\" is not a Windows image: it has no registry folder";
@@ -91,18 +125,51 @@ bool LoadImage(const std::string& dir, std::string* pError) {
     }
     closedir(d);
     std::sort(files.begin(), files.end());
-    if (files.empty()) {
-        *pError = "\"" + regDir + "\" holds no .reg file";
+    int nHives = 0;
+    if (!MountHivesOf(image, regDir, &nHives, pError)) return false;
+    if (files.empty() && nHives == 0) {
+        *pError = "\"" + regDir + "\" holds no hive file (SYSTEM, SOFTWARE) and no .reg file";
         return false;
     }
     for (const std::string& name : files) {
-        if (!ApplyRegFile(regDir + "/" + name, image.registry, pError)) {
-            image.registry.Clear();
-            return false;
-        }
+        if (!ApplyRegFile(regDir + "/" + name, image.registry, pError)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LoadImage(const std::string& dir, std::string* pError) {
+    UnloadImage();
+    ImageState& image = Image();
+    std::string root = dir;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    if (root.empty() || !IsDirectory(root)) {
+        *pError = "image folder \"" + dir + "\" does not exist";
+        return false;
+    }
+    const std::string configDir = FindVolumeConfigFolder(root);
+    bool bLoaded = false;
+    if (!configDir.empty()) {
+        image.bVolume = true;
+        int nHives = 0;
+        bLoaded = MountHivesOf(image, configDir, &nHives, pError);
+    } else if (!IsDirectory(root + "/drive_c")) {
+        *pError = "\"" + dir + "\" is not a Windows image: it has no drive_c folder and no "
+                  "Windows\\System32\\config\\SYSTEM";
+    } else {
+        bLoaded = LoadRegistryFolder(image, dir, root + "/registry", pError);
+    }
+    if (!bLoaded) {
+        UnloadImage();
+        return false;
     }
     image.strRoot = root;
     ReadMachineFacts(image);
+    if (!PrepareOutputFolder(image, pError)) {
+        UnloadImage();
+        return false;
+    }
     image.bLoaded = true;
     return true;
 }
@@ -111,7 +178,9 @@ void UnloadImage() {
     ImageState& image = Image();
     image.bLoaded = false;
     image.strRoot.clear();
-    image.registry.Clear();
+    image.bVolume = false;
+    image.registry.Clear();  // before the hives its nodes read from
+    image.hives.clear();
     image.bIs64Bit = false;
     image.dwMajorVersion = 10;
     image.dwMinorVersion = 0;
@@ -119,6 +188,10 @@ void UnloadImage() {
     image.nAnsiCodePage = 1252;
     image.strWindowsDir.clear();
     image.bFsRedirectionDisabled = false;
+    image.bReadOnly = false;
+    image.bNamedInstall = false;
+    image.installDrive = 0;
+    image.installParts.clear();
 }
 
 void PinClock(WORD wHour, WORD wMinute, WORD wSecond) {

@@ -30,6 +30,13 @@ std::string Quote(const std::string& arg) {
 void ExportScenario(const std::string& imageRoot, const std::vector<std::string>& extraArgs) {
     const char* exportDir = std::getenv("DRAVOLIN_SCENARIO_EXPORT");
     if (!exportDir || !*exportDir || imageRoot.empty() || !extraArgs.empty()) return;
+    // The Windows build reads its registry from .reg imports: images whose
+    // registry is hive files (a volume, registry/SYSTEM) are not for it.
+    struct stat st {};
+    if (stat((imageRoot + "/drive_c").c_str(), &st) != 0 || stat((imageRoot + "/registry/SYSTEM").c_str(), &st) == 0 ||
+        stat((imageRoot + "/registry/SOFTWARE").c_str(), &st) == 0) {
+        return;
+    }
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     if (!info) return;
     std::string name = std::string(info->test_suite_name()) + "." + info->name();
