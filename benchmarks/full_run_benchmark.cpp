@@ -10,6 +10,8 @@
 #include "inf/inf_file.h"
 #include "platform.h"
 
+#include "benchmark_files.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -31,17 +33,8 @@ const char* const kClasses[][2] = {
     {"System", "{4d36e97d-e325-11ce-bfc1-08002be10318}"},  {"HIDClass", "{745a17a0-74d3-11d0-b6fe-00a0c90f57da}"},
 };
 
-void MakeDirs(const std::string& path) {
-    for (size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos == path.size() || path[pos] == '/') mkdir(path.substr(0, pos).c_str(), 0777);
-    }
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    MakeDirs(path.substr(0, path.rfind('/')));
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using bench::MakeDirs;
+using bench::WriteFile;
 
 std::string Utf16Le(const std::string& ascii) {
     std::string out = "\xFF\xFE";

@@ -24,15 +24,24 @@ bool ParseClock(const std::string& text) {
 }  // namespace
 
 const char* UsageText() {
-    return "Usage: dravolin --image DIR [--clock HH:MM:SS] [--fault CALL[@TEXT]=CODE[xN]]...\n"
+    return "Usage: dravolin --image DIR [--output OUT [--variant x86|x64]]\n"
+           "                [--clock HH:MM:SS] [--fault CALL[@TEXT]=CODE[xN]]...\n"
            "\n"
            "Copies the drivers of the disk controllers, network adapters and USB\n"
            "controllers of the offline Windows installation in DIR into the driver\n"
            "folders of its rescue-media builder, as the Windows program does on a\n"
            "running machine. The log, Dravolin.log, is written to the current folder.\n"
            "\n"
-           "DIR holds drive_c/ (C:\\), drive_d/ (D:\\) ... and registry/*.reg, the\n"
-           "machine's registry as regedit exports it.\n"
+           "DIR is the root of a mounted Windows volume (Windows\\System32\\config\\\n"
+           "SYSTEM and SOFTWARE are its registry), or a folder holding drive_c/ (C:\\),\n"
+           "drive_d/ (D:\\) ... and registry/: SYSTEM and SOFTWARE hive files and\n"
+           "*.reg files as regedit exports them, applied on top in file-name order.\n"
+           "\n"
+           "  --output OUT      leave DIR untouched and write the driver folders\n"
+           "                    (Disk, Network, USB) into the host folder OUT\n"
+           "  --variant V       with --output, when the rescue-media builder is not\n"
+           "                    installed on DIR: go on as if its V variant (x86 or\n"
+           "                    x64) were\n"
            "\n"
            "Options for tests:\n"
            "  --clock HH:MM:SS  stamp every log line with this time\n"
@@ -45,6 +54,8 @@ bool TakeCommandLine(int argc, char** argv) {
     ImageState& image = Image();
     image.args.assign(argv, argv + argc);
     image.strStartupError.clear();
+    image.strOutputDir.clear();
+    image.strVariant.clear();
     std::string imageDir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -56,6 +67,12 @@ bool TakeCommandLine(int argc, char** argv) {
         std::string error;
         if (arg == "--image" && bHasValue) {
             imageDir = argv[++i];
+        } else if (arg == "--output" && bHasValue) {
+            image.strOutputDir = argv[++i];
+            if (image.strOutputDir.empty()) error = "--output takes a folder";
+        } else if (arg == "--variant" && bHasValue) {
+            image.strVariant = argv[++i];
+            if (image.strVariant != "x86" && image.strVariant != "x64") error = "--variant takes x86 or x64";
         } else if (arg == "--clock" && bHasValue) {
             if (!ParseClock(argv[++i])) error = "--clock takes HH:MM:SS";
         } else if (arg == "--fault" && bHasValue) {

@@ -86,6 +86,10 @@ BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return FALSE;
     }
+    if (path.bReadOnly) {
+        SetLastError(ERROR_WRITE_PROTECT);
+        return FALSE;
+    }
     if (mkdir(path.strHost.c_str(), 0777) != 0) {
         SetLastError(host::Win32ErrorFromErrno(errno));
         return FALSE;
@@ -120,6 +124,10 @@ BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfEx
     }
     if (target.bExists && bFailIfExists) {
         SetLastError(ERROR_FILE_EXISTS);
+        return FALSE;
+    }
+    if (target.bReadOnly) {
+        SetLastError(ERROR_WRITE_PROTECT);
         return FALSE;
     }
     if (target.bExists && (target.dwAttributes & FILE_ATTRIBUTE_READONLY)) {

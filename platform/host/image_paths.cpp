@@ -1,6 +1,7 @@
 #include "image_paths.h"
 
 #include "image_state.h"
+#include "output_folder.h"
 #include "wide_text.h"
 
 #include <dirent.h>
@@ -188,6 +189,14 @@ DWORD AttributesFromMode(unsigned mode) {
     return (mode & S_IWUSR) ? FILE_ATTRIBUTE_ARCHIVE : FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY;
 }
 
+DWORD SplitImagePath(const std::wstring& path, wchar_t* pDrive, std::vector<std::wstring>* pParts) {
+    ParsedPath parsed;
+    const DWORD rc = ParseWindowsPath(path, &parsed);
+    *pDrive = parsed.drive;
+    *pParts = parsed.parts;
+    return rc;
+}
+
 DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult) {
     *pResult = ResolvedPath{};
     ParsedPath parsed;
@@ -201,10 +210,22 @@ DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult) {
 
     const ImageState& image = Image();
     if (!image.bLoaded) return ERROR_PATH_NOT_FOUND;
-    std::string current = image.strRoot + "/drive_" + static_cast<char>(parsed.drive);
-    struct stat st {};
-    if (stat(current.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
     RedirectSystem32(parsed.drive, &parts);
+    std::string current;
+    switch (RedirectToOutputFolder(parsed.drive, &parts)) {
+        case OutputRedirect::OutputFolder: current = image.strOutputDir; break;
+        case OutputRedirect::PresentFolder:
+            pResult->bExists = pResult->bIsDirectory = pResult->bReadOnly = true;
+            pResult->dwAttributes = FILE_ATTRIBUTE_DIRECTORY;
+            return ERROR_SUCCESS;
+        case OutputRedirect::MissingFolder: return ERROR_PATH_NOT_FOUND;
+        case OutputRedirect::None:
+            current = DriveFolder(parsed.drive);
+            pResult->bReadOnly = image.bReadOnly;
+            break;
+    }
+    struct stat st {};
+    if (current.empty() || stat(current.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
 
     bool bIsDirectory = true;
     for (size_t i = 0; i < parts.size(); ++i) {

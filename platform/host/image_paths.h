@@ -4,6 +4,7 @@
 #include "platform_api.h"
 
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -17,6 +18,7 @@ struct ResolvedPath {
     bool bExists = false;
     bool bIsDirectory = false;
     DWORD dwAttributes = 0;  // of an existing entry
+    bool bReadOnly = false;  // in an image opened read-only: not to be written
     DosDevice eDevice = DosDevice::None;  // set: the path names a device, strHost is empty
 };
 
@@ -47,7 +49,12 @@ struct ResolvedPath {
 // folder on the way), ERROR_INVALID_NAME (a bad character or component),
 // ERROR_FILENAME_EXCED_RANGE, ERROR_ACCESS_DENIED (a link on the way);
 // ERROR_INVALID_NAME too for a file named as a folder (a trailing separator).
+// In read-only mode the builder's driver folders lead to the output folder.
 DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult);
+
+// The drive letter (lower case) and the normalised components of a Windows
+// path, by the rules above.
+DWORD SplitImagePath(const std::wstring& path, wchar_t* pDrive, std::vector<std::wstring>* pParts);
 
 // The device a last component names, by its base name (up to the first dot,
 // trailing spaces dropped).

@@ -1,6 +1,9 @@
 #include "image_state.h"
 
+#include "hive_mount.h"
 #include "host_control.h"
+#include "host_folder.h"
+#include "output_folder.h"
 #include "reg_file_reader.h"
 #include "wide_text.h"
 
@@ -61,32 +64,88 @@ void ReadMachineFacts(ImageState& image) {
     if (image.strWindowsDir.empty()) image.strWindowsDir = L"C:\\Windows";
 }
 
-// The image's root folder without trailing "/", once it has a drive_c.
-bool CheckImageFolder(const std::string& dir, std::string* pRoot, std::string* pError) {
-    std::string root = dir;
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
-    if (root.empty() || !IsDirectory(root)) {
-        *pError = "image folder \"" + dir + "\" does not exist";
+}  // namespace
+
+std::string DriveFolder(wchar_t drive) {
+    const ImageState& image = Image();
+    if (image.bVolume) return drive == L'c' ? image.strRoot : std::string();
+    return image.strRoot + "/drive_" + static_cast<char>(drive);
+}
+
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A mounted Windows volume: Windows\System32\config holding a SYSTEM file.
+// Returns that config folder, or empty.
+std::string FindVolumeConfigFolder(const std::string& root) {
+    std::string folder = root;
+    for (const char* name : {"Windows", "System32", "config"}) {
+        const std::string entry = FindEntryNoCase(folder, name);
+        if (entry.empty()) return std::string();
+        folder += "/" + entry;
+    }
+    const std::string system = FindEntryNoCase(folder, "SYSTEM");
+    return !system.empty() && IsRegularFile(folder + "/" + system) ? folder : std::string();
+}
+
+// Mounts the SYSTEM and SOFTWARE hives found in a folder (names ignoring
+// case) and links CurrentControlSet; *pnMounted counts them.
+bool MountHivesOf(ImageState& image, const std::string& folder, int* pnMounted, std::string* pError) {
+    *pnMounted = 0;
+    std::string systemPath;
+    for (const wchar_t* hiveName : {L"SOFTWARE", L"SYSTEM"}) {
+        const std::string entry = FindEntryNoCase(folder, Utf8FromWide(hiveName));
+        if (entry.empty() || !IsRegularFile(folder + "/" + entry)) continue;
+        const std::string path = folder + "/" + entry;
+        if (!MountHive(image, hiveName, path, pError)) return false;
+        ++*pnMounted;
+        if (std::wstring(hiveName) == L"SYSTEM") systemPath = path;
+    }
+    return systemPath.empty() || LinkCurrentControlSet(image.registry, systemPath, pError);
+}
+
+// The image layout: hive files in DIR/registry, then its .reg files on top
+// in file-name order.
+bool LoadRegistryFolder(ImageState& image, const std::string& dir, const std::string& regDir, std::string* pError) {
+    DIR* d = opendir(regDir.c_str());
+    if (!d) {
+        *pError = "\"" + dir + "\" is not a Windows image: it has no registry folder";
         return false;
     }
-    if (!IsDirectory(root + "/drive_c")) {
-        *pError = "\"" + dir + "\" is not a Windows image: it has no drive_c folder";
+    std::vector<std::string> files;
+    while (dirent* entry = readdir(d)) {
+        std::string name = entry->d_name;
+        if (name.size() > 4 && EqualsNoCase(WideFromUtf8(name.substr(name.size() - 4)), L".reg")) {
+            files.push_back(name);
+        }
+    }
+    closedir(d);
+    std::sort(files.begin(), files.end());
+    int nHives = 0;
+    if (!MountHivesOf(image, regDir, &nHives, pError)) return false;
+    if (files.empty() && nHives == 0) {
+        *pError = "\"" + regDir + "\" holds no hive file (SYSTEM, SOFTWARE) and no .reg file";
         return false;
     }
-    *pRoot = root;
+    for (const std::string& name : files) {
+        if (!ApplyRegFile(regDir + "/" + name, image.registry, pError)) return false;
+    }
     return true;
 }
 
-bool ApplyRegistryFiles(const std::string& root, const std::vector<RegistryFileBytes>& files, std::string* pError) {
-    ImageState& image = Image();
-    for (const RegistryFileBytes& file : files) {
-        if (!ApplyRegText(file.bytes, file.strName, image.registry, pError)) {
-            image.registry.Clear();
-            return false;
-        }
-    }
+// What every way of loading ends with: the machine's facts from its
+// registry, and the output folder.
+bool FinishLoad(ImageState& image, const std::string& root, std::string* pError) {
     image.strRoot = root;
     ReadMachineFacts(image);
+    if (!PrepareOutputFolder(image, pError)) {
+        UnloadImage();
+        return false;
+    }
     image.bLoaded = true;
     return true;
 }
@@ -95,48 +154,58 @@ bool ApplyRegistryFiles(const std::string& root, const std::vector<RegistryFileB
 
 bool LoadImage(const std::string& dir, std::string* pError) {
     UnloadImage();
-    std::string root;
-    if (!CheckImageFolder(dir, &root, pError)) return false;
-    const std::string regDir = root + "/registry";
-    DIR* d = opendir(regDir.c_str());
-    if (!d) {
-        *pError = "\"" + dir + "\" is not a Windows image: it has no registry folder";
+    ImageState& image = Image();
+    std::string root = dir;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    if (root.empty() || !IsDirectory(root)) {
+        *pError = "image folder \"" + dir + "\" does not exist";
         return false;
     }
-    std::vector<std::string> names;
-    while (dirent* entry = readdir(d)) {
-        std::string name = entry->d_name;
-        if (name.size() > 4 && EqualsNoCase(WideFromUtf8(name.substr(name.size() - 4)), L".reg")) {
-            names.push_back(name);
-        }
+    const std::string configDir = FindVolumeConfigFolder(root);
+    bool bLoaded = false;
+    if (!configDir.empty()) {
+        image.bVolume = true;
+        int nHives = 0;
+        bLoaded = MountHivesOf(image, configDir, &nHives, pError);
+    } else if (!IsDirectory(root + "/drive_c")) {
+        *pError = "\"" + dir + "\" is not a Windows image: it has no drive_c folder and no "
+                  "Windows\\System32\\config\\SYSTEM";
+    } else {
+        bLoaded = LoadRegistryFolder(image, dir, root + "/registry", pError);
     }
-    closedir(d);
-    std::sort(names.begin(), names.end());
-    if (names.empty()) {
-        *pError = "\"" + regDir + "\" holds no .reg file";
+    if (!bLoaded) {
+        UnloadImage();
         return false;
     }
-    std::vector<RegistryFileBytes> files;
-    for (const std::string& name : names) {
-        RegistryFileBytes file{regDir + "/" + name, std::string()};
-        if (!ReadRegFile(file.strName, &file.bytes, pError)) return false;
-        files.push_back(std::move(file));
-    }
-    return ApplyRegistryFiles(root, files, pError);
+    return FinishLoad(image, root, pError);
 }
 
 bool LoadImageWithRegistry(const std::string& dir, const std::vector<RegistryFileBytes>& files,
                            std::string* pError) {
     UnloadImage();
-    std::string root;
-    return CheckImageFolder(dir, &root, pError) && ApplyRegistryFiles(root, files, pError);
+    ImageState& image = Image();
+    std::string root = dir;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    if (!IsDirectory(root + "/drive_c")) {
+        *pError = "\"" + dir + "\" is not a Windows image: it has no drive_c folder";
+        return false;
+    }
+    for (const RegistryFileBytes& file : files) {
+        if (!ApplyRegText(file.bytes, file.strName, image.registry, pError)) {
+            UnloadImage();
+            return false;
+        }
+    }
+    return FinishLoad(image, root, pError);
 }
 
 void UnloadImage() {
     ImageState& image = Image();
     image.bLoaded = false;
     image.strRoot.clear();
-    image.registry.Clear();
+    image.bVolume = false;
+    image.registry.Clear();  // before the hives its nodes read from
+    image.hives.clear();
     image.bIs64Bit = false;
     image.dwMajorVersion = 10;
     image.dwMinorVersion = 0;
@@ -144,6 +213,10 @@ void UnloadImage() {
     image.nAnsiCodePage = 1252;
     image.strWindowsDir.clear();
     image.bFsRedirectionDisabled = false;
+    image.bReadOnly = false;
+    image.bNamedInstall = false;
+    image.installDrive = 0;
+    image.installParts.clear();
     image.servedFiles.clear();
 }
 

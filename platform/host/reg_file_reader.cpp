@@ -242,16 +242,13 @@ bool RegFileParser::ReadHexData(std::wstring data, DWORD dwType, RegistryValue* 
     if (dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ) {
         // Text types keep wchar_t units: UTF-16LE in version 5 files, one
         // byte a character in REGEDIT4 files.
-        std::wstring units;
         if (m_bUnicode) {
-            for (size_t i = 0; i < bytes.size(); i += 2) {
-                uint32_t unit = bytes[i] | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0);
-                units.push_back(static_cast<wchar_t>(unit));
-            }
+            pValue->data = TextUnitsFromUtf16Le(bytes.data(), bytes.size());
         } else {
+            std::wstring units;
             for (BYTE b : bytes) units.push_back(static_cast<wchar_t>(b));
+            pValue->data = TextBytes(units);
         }
-        pValue->data = TextBytes(units);
     } else {
         pValue->data = std::move(bytes);
     }

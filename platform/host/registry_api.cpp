@@ -12,6 +12,12 @@
 // An open key: the node it names. Nodes live as long as the image.
 struct HKEY__ {
     host::RegistryNode* pNode;
+    // Where the last enumeration step stood: the program enumerates by
+    // rising index, and a hive key may hold many thousand subkeys, so each
+    // step goes on from there instead of walking from the first.
+    DWORD dwEnumIndex = 0;
+    host::RegistryNode::ChildMap::const_iterator itEnum{};
+    bool bEnumValid = false;
 };
 
 namespace {
@@ -71,7 +77,8 @@ LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY 
         node = node->FindChild(part);
         if (!node) return ERROR_FILE_NOT_FOUND;
     }
-    auto key = std::make_unique<HKEY__>(HKEY__{node});
+    auto key = std::make_unique<HKEY__>();
+    key->pNode = node;
     HKEY handle = key.get();
     OpenKeys().emplace(handle, std::move(key));
     *phkResult = handle;
@@ -91,19 +98,19 @@ LONG RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD, LP
     if (lpClass && lpcchClass && *lpcchClass > 0) lpClass[0] = L'\0';
     if (lpcchClass) *lpcchClass = 0;
     DWORD maxSubKey = 0;
-    for (const auto& child : node->children) {
+    for (const auto& child : node->Children()) {
         maxSubKey = std::max<DWORD>(maxSubKey, static_cast<DWORD>(child.second->strName.size()));
     }
     DWORD maxValueName = 0;
     DWORD maxValueData = 0;
-    for (const host::RegistryValue& value : node->values) {
+    for (const host::RegistryValue& value : node->Values()) {
         maxValueName = std::max<DWORD>(maxValueName, static_cast<DWORD>(value.strName.size()));
         maxValueData = std::max<DWORD>(maxValueData, static_cast<DWORD>(value.data.size()));
     }
-    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(node->children.size());
+    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(node->Children().size());
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSubKey;
     if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
-    if (lpcValues) *lpcValues = static_cast<DWORD>(node->values.size());
+    if (lpcValues) *lpcValues = static_cast<DWORD>(node->Values().size());
     if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxValueName;
     if (lpcbMaxValueLen) *lpcbMaxValueLen = maxValueData;
     if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
@@ -117,9 +124,21 @@ LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, L
     host::RegistryNode* node = NodeOf(hKey, &error);
     if (!node) return error;
     if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
-    if (dwIndex >= node->children.size()) return ERROR_NO_MORE_ITEMS;
-    auto it = node->children.begin();
-    std::advance(it, dwIndex);
+    if (dwIndex >= node->Children().size()) return ERROR_NO_MORE_ITEMS;
+    host::RegistryNode::ChildMap::const_iterator it;
+    const bool bHandle = hKey != HKEY_LOCAL_MACHINE;  // the root has no handle object to keep a place in
+    if (bHandle && hKey->bEnumValid && hKey->dwEnumIndex <= dwIndex) {
+        it = hKey->itEnum;
+        std::advance(it, dwIndex - hKey->dwEnumIndex);
+    } else {
+        it = node->Children().begin();
+        std::advance(it, dwIndex);
+    }
+    if (bHandle) {
+        hKey->dwEnumIndex = dwIndex;
+        hKey->itEnum = it;
+        hKey->bEnumValid = true;
+    }
     const std::wstring& name = it->second->strName;
     DWORD code = 0;
     if (host::TakeFault("RegEnumKeyExW", name, &code)) return static_cast<LONG>(code);

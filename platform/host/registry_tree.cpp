@@ -6,46 +6,94 @@
 
 namespace host {
 
-RegistryNode* RegistryNode::FindChild(const std::wstring& name) const {
-    auto it = children.find(FoldCase(name));
-    return it == children.end() ? nullptr : it->second.get();
+void RegistryNode::Materialise() {
+    if (!m_pSource) return;
+    RegistryNodeSource* pSource = m_pSource;
+    m_pSource = nullptr;  // the fill itself adds children through this node
+    pSource->Fill(*this, m_nSourceKey);
+}
+
+void RegistryNode::SetSource(RegistryNodeSource* pSource, size_t nSourceKey) {
+    m_pSource = pSource;
+    m_nSourceKey = nSourceKey;
+}
+
+const RegistryNode::ChildMap& RegistryNode::Children() {
+    Materialise();
+    return m_children;
+}
+
+const std::vector<RegistryValue>& RegistryNode::Values() {
+    Materialise();
+    return m_values;
+}
+
+RegistryNode* RegistryNode::FindChild(const std::wstring& name) {
+    Materialise();
+    auto it = m_children.find(FoldCase(name));
+    if (it == m_children.end()) return nullptr;
+    RegistryNode* child = it->second.get();
+    return child->m_pLinkTarget ? child->m_pLinkTarget : child;
 }
 
 RegistryNode* RegistryNode::AddChild(const std::wstring& name) {
-    auto& slot = children[FoldCase(name)];
+    Materialise();
+    auto& slot = m_children[FoldCase(name)];
     if (!slot) {
         slot = std::make_unique<RegistryNode>();
         slot->strName = name;
     }
-    return slot.get();
+    return slot->m_pLinkTarget ? slot->m_pLinkTarget : slot.get();
 }
 
-void RegistryNode::RemoveChild(const std::wstring& name) { children.erase(FoldCase(name)); }
+void RegistryNode::AddLink(const std::wstring& name, RegistryNode* pTarget) {
+    Materialise();
+    auto node = std::make_unique<RegistryNode>();
+    node->strName = name;
+    node->m_pLinkTarget = pTarget;
+    m_children[FoldCase(name)] = std::move(node);
+}
 
-const RegistryValue* RegistryNode::FindValue(const std::wstring& name) const {
-    for (const RegistryValue& value : values) {
+void RegistryNode::RemoveChild(const std::wstring& name) {
+    Materialise();
+    m_children.erase(FoldCase(name));
+}
+
+const RegistryValue* RegistryNode::FindValue(const std::wstring& name) {
+    Materialise();
+    for (const RegistryValue& value : m_values) {
         if (EqualsNoCase(value.strName, name)) return &value;
     }
     return nullptr;
 }
 
 void RegistryNode::SetValue(RegistryValue value) {
-    for (RegistryValue& existing : values) {
+    Materialise();
+    for (RegistryValue& existing : m_values) {
         if (EqualsNoCase(existing.strName, value.strName)) {
             existing = std::move(value);
             return;
         }
     }
-    values.push_back(std::move(value));
+    m_values.push_back(std::move(value));
 }
 
+void RegistryNode::AppendValue(RegistryValue value) { m_values.push_back(std::move(value)); }
+
 void RegistryNode::RemoveValue(const std::wstring& name) {
-    for (auto it = values.begin(); it != values.end(); ++it) {
+    Materialise();
+    for (auto it = m_values.begin(); it != m_values.end(); ++it) {
         if (EqualsNoCase(it->strName, name)) {
-            values.erase(it);
+            m_values.erase(it);
             return;
         }
     }
+}
+
+void RegistryNode::Clear() {
+    m_children.clear();
+    m_values.clear();
+    m_pSource = nullptr;
 }
 
 std::vector<std::wstring> SplitRegistryPath(const std::wstring& path) {
@@ -86,9 +134,15 @@ void RegistryTree::Remove(const std::wstring& path) {
     parent->RemoveChild(parts.back());
 }
 
-void RegistryTree::Clear() {
-    m_root.children.clear();
-    m_root.values.clear();
+void RegistryTree::Clear() { m_root.Clear(); }
+
+std::vector<BYTE> TextUnitsFromUtf16Le(const BYTE* pBytes, size_t nBytes) {
+    std::vector<BYTE> data((nBytes + 1) / 2 * sizeof(wchar_t));
+    for (size_t i = 0; i < nBytes; i += 2) {
+        const wchar_t unit = static_cast<wchar_t>(pBytes[i] | (i + 1 < nBytes ? pBytes[i + 1] << 8 : 0));
+        std::memcpy(&data[i / 2 * sizeof(wchar_t)], &unit, sizeof unit);
+    }
+    return data;
 }
 
 std::wstring ReadRegistryText(RegistryTree& tree, const std::wstring& keyPath, const std::wstring& valueName) {

@@ -122,7 +122,7 @@ TEST(RunSpine, FrameworkFailureWithoutImageOrWithBrokenRegistry) {
     TestImage image;
     test::BuildMachine(image);
     image.AddRegistry("50-broken.reg", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\r\n\"Name\"=word:1\r\n");
-    const test::RunOutcome broken = RunDravolin(image.Root());
+    const test::RunOutcome broken = test::RunDravolinOnLinuxOnlyImage(image.Root());
     EXPECT_EQ(broken.nExitCode, 1);
     EXPECT_EQ(broken.strConsole, fatal);
     EXPECT_NE(broken.strErrors.find("50-broken.reg:4: unrecognised value data"), std::string::npos)

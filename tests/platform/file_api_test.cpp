@@ -208,3 +208,42 @@ TEST(SystemMessages, KnownCodesHaveTheWindowsTextUnknownOnesNone) {
 }
 
 }  // namespace
+
+namespace {
+
+// With --output the image is only read: every write into it fails as on
+// write-protected media, and the builder's driver folders are the output
+// folder, also for a builder that only --variant names.
+TEST(ReadOnlyImageFiles, WritesGoToTheOutputFolderOrFailWriteProtected) {
+    test::TestImage image;
+    test::MachineOptions options;
+    options.bInstallKey = false;
+    test::BuildMachine(image, options);
+    image.AddRawFile("drive_c/Windows/Inf/a.inf", "a");
+    test::TestImage output;
+    std::vector<std::string> args = {"dravolin", "--image", image.Root(), "--output", output.HostPath("out"),
+                                     "--variant", "x64"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    ASSERT_TRUE(host::TakeCommandLine(static_cast<int>(argv.size()), argv.data()));
+    ASSERT_TRUE(platform::InitProcessFramework(nullptr, nullptr));
+    const auto before = image.Snapshot();
+
+    const std::wstring drivers = L"C:\\Program Files\\Tessaro\\Pelvane\\Tessaro\\Drivers\\";
+    EXPECT_TRUE(CreateDirectoryW((drivers + L"Disk").c_str(), nullptr));
+    EXPECT_TRUE(CopyFileW(L"C:\\Windows\\Inf\\a.inf", (drivers + L"Disk\\a.inf").c_str(), FALSE));
+    EXPECT_EQ(output.Read("out/Disk/a.inf"), "a");
+    EXPECT_EQ(GetFileAttributesW(L"C:\\Program Files\\Tessaro\\Pelvane\\Tessaro\\x64"), FILE_ATTRIBUTE_DIRECTORY);
+
+    EXPECT_FALSE(CreateDirectoryW(L"C:\\Windows\\New", nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WRITE_PROTECT));
+    EXPECT_FALSE(CopyFileW(L"C:\\Windows\\Inf\\a.inf", L"C:\\Windows\\Inf\\b.inf", FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WRITE_PROTECT));
+    // ".." cannot climb out of the driver folders into the image.
+    EXPECT_FALSE(CopyFileW(L"C:\\Windows\\Inf\\a.inf", (drivers + L"..\\..\\c.inf").c_str(), FALSE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WRITE_PROTECT));
+    EXPECT_TRUE(image.Snapshot() == before);
+    host::UnloadImage();
+}
+
+}  // namespace

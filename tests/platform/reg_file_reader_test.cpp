@@ -52,8 +52,8 @@ TEST_P(RegValueTest, StoresTypeAndData) {
         DWORD dwType = 99;
         host::RegistryNode* node = tree.Find(L"K");
         ASSERT_NE(node, nullptr);
-        ASSERT_EQ(node->values.size(), 1u) << c.line;
-        EXPECT_EQ(Data(tree, L"K", node->values[0].strName, &dwType), c.data) << c.line;
+        ASSERT_EQ(node->Values().size(), 1u) << c.line;
+        EXPECT_EQ(Data(tree, L"K", node->Values()[0].strName, &dwType), c.data) << c.line;
         EXPECT_EQ(dwType, c.dwType) << c.line;
     }
 }

@@ -69,6 +69,15 @@ TEST_F(RegistryApiTest, SubkeysEnumerateSortedIgnoringCaseAndLongNamesNeedRoom) 
         names.push_back(name);
     }
     EXPECT_EQ(names, (std::vector<std::wstring>{L"Alpha", L"ALPHA2", L"beta", L"gamma", L"<more data>"}));
+    // An index below the last one asked for, or one far beyond it, still
+    // names the subkey at that place.
+    for (const auto& step : {std::make_pair(3u, L"gamma"), std::make_pair(1u, L"ALPHA2"), std::make_pair(0u, L"Alpha"),
+                             std::make_pair(2u, L"beta")}) {
+        wchar_t name[256] = {};
+        DWORD cch = 256;
+        ASSERT_EQ(RegEnumKeyExW(hKey, step.first, name, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+        EXPECT_STREQ(name, step.second) << step.first;
+    }
     EXPECT_EQ(RegCloseKey(hKey), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(hKey), ERROR_INVALID_HANDLE);
 }

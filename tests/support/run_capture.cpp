@@ -24,12 +24,19 @@ std::string Quote(const std::string& arg) {
     return out + "'";
 }
 
-// With DRAVOLIN_SCENARIO_EXPORT set, every image a test runs without test
-// options is copied there first, under the test's name, so that the same
-// scenarios can be run by the Windows build.
+// With DRAVOLIN_SCENARIO_EXPORT set, every image a test runs through
+// RunDravolin without test options is copied there first, under the test's
+// name, so that the same scenarios can be run by the Windows build.
 void ExportScenario(const std::string& imageRoot, const std::vector<std::string>& extraArgs) {
     const char* exportDir = std::getenv("DRAVOLIN_SCENARIO_EXPORT");
     if (!exportDir || !*exportDir || imageRoot.empty() || !extraArgs.empty()) return;
+    // The Windows build reads its registry from .reg imports: images whose
+    // registry is hive files (a volume, registry/SYSTEM) are not for it.
+    struct stat st {};
+    if (stat((imageRoot + "/drive_c").c_str(), &st) != 0 || stat((imageRoot + "/registry/SYSTEM").c_str(), &st) == 0 ||
+        stat((imageRoot + "/registry/SOFTWARE").c_str(), &st) == 0) {
+        return;
+    }
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     if (!info) return;
     std::string name = std::string(info->test_suite_name()) + "." + info->name();
@@ -42,10 +49,7 @@ void ExportScenario(const std::string& imageRoot, const std::vector<std::string>
     if (std::system(command.c_str()) != 0) ADD_FAILURE() << "cannot export " << name;
 }
 
-}  // namespace
-
-RunOutcome RunDravolin(const std::string& imageRoot, const std::vector<std::string>& extraArgs) {
-    ExportScenario(imageRoot, extraArgs);
+RunOutcome RunCaptured(const std::string& imageRoot, const std::vector<std::string>& extraArgs) {
     TempFolder work;
     std::string command = "cd " + Quote(work.Path()) + " && " + Quote(DRAVOLIN_EXE);
     if (!imageRoot.empty()) command += " --image " + Quote(imageRoot);
@@ -71,6 +75,17 @@ RunOutcome RunDravolin(const std::string& imageRoot, const std::vector<std::stri
         closedir(d);
     }
     return outcome;
+}
+
+}  // namespace
+
+RunOutcome RunDravolin(const std::string& imageRoot, const std::vector<std::string>& extraArgs) {
+    ExportScenario(imageRoot, extraArgs);
+    return RunCaptured(imageRoot, extraArgs);
+}
+
+RunOutcome RunDravolinOnLinuxOnlyImage(const std::string& imageRoot) {
+    return RunCaptured(imageRoot, {});
 }
 
 }  // namespace test

@@ -19,4 +19,8 @@ struct RunOutcome {
 // clock and the extra arguments.
 RunOutcome RunDravolin(const std::string& imageRoot, const std::vector<std::string>& extraArgs = {});
 
+// The same for an image no Windows machine can have (a malformed .reg file):
+// it is not exported for the Windows build's runs under Wine.
+RunOutcome RunDravolinOnLinuxOnlyImage(const std::string& imageRoot);
+
 }  // namespace test

@@ -1,6 +1,8 @@
 #include "support/test_image.h"
 
 #include "host_control.h"
+#include "reg_file_reader.h"
+#include "support/hive_writer.h"
 #include "wide_text.h"
 
 #include <gtest/gtest.h>
@@ -240,6 +242,22 @@ std::vector<std::string> LogLinesWithoutStamps(const std::string& logBytes) {
         start = end + 2;
     }
     return lines;
+}
+
+void TestImage::ConvertRegistryToHives(unsigned nControlSet) {
+    host::RegistryTree tree;
+    for (const auto& entry : Snapshot()) {
+        const std::string& relative = entry.first;
+        if (relative.rfind("registry/", 0) != 0 || relative.size() < 4 ||
+            relative.compare(relative.size() - 4, 4, ".reg") != 0) {
+            continue;
+        }
+        std::string error;
+        if (!host::ApplyRegText(entry.second, relative, tree, &error)) throw std::runtime_error(error);
+        unlink(HostPath(relative).c_str());
+    }
+    AddRawFile("registry/SYSTEM", HiveFromRegistry(tree, "SYSTEM", nControlSet));
+    AddRawFile("registry/SOFTWARE", HiveFromRegistry(tree, "SOFTWARE", 1));
 }
 
 }  // namespace test

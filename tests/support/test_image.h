@@ -43,6 +43,11 @@ public:
     // Serves this image through the stand-in; fails the test on an error.
     void Load() const;
 
+    // Replaces the .reg files by the hive files registry/SYSTEM and
+    // registry/SOFTWARE that hold the same registry (CurrentControlSet as
+    // ControlSet00N, see HiveFromRegistry).
+    void ConvertRegistryToHives(unsigned nControlSet = 1);
+
 private:
     std::string m_root;
 };

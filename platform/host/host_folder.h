@@ -1,0 +1,19 @@
+// Looking up and reading files of the host by the rules Windows names follow.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// The name of the entry of a host folder that equals `name` ignoring case
+// (the exact spelling first); empty when there is none.
+std::string FindEntryNoCase(const std::string& folder, const std::string& name);
+
+// Reads a regular file whole. False with *pError (naming the file) when it
+// cannot be read or is larger than nMaxBytes.
+bool ReadWholeFile(const std::string& path, size_t nMaxBytes, std::vector<unsigned char>* pBytes,
+                   std::string* pError);
+
+}  // namespace host
