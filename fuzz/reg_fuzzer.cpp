@@ -106,16 +106,16 @@ void CheckValue(HKEY hKey, CRegistryKey& key, const host::RegistryValue& value, 
     }
 }
 
-using PendingKeys = std::vector<std::pair<const host::RegistryNode*, HKEY>>;
+using PendingKeys = std::vector<std::pair<host::RegistryNode*, HKEY>>;
 
 // One open key. Its subkeys are opened by the names it enumerates and added
 // to the keys still to check.
-void CheckKey(const host::RegistryNode& node, HKEY hKey, PendingKeys& pending) {
+void CheckKey(host::RegistryNode& node, HKEY hKey, PendingKeys& pending) {
     RegistryKeyInfo info;
     Require(RegQueryInfoKeyW(hKey, nullptr, nullptr, nullptr, &info.cSubKeys, &info.cbMaxSubKeyLen, nullptr,
                              &info.cValues, &info.cbMaxValueNameLen, &info.cbMaxValueLen, nullptr,
                              nullptr) == ERROR_SUCCESS);
-    Require(info.cSubKeys == node.children.size() && info.cValues == node.values.size());
+    Require(info.cSubKeys == node.Children().size() && info.cValues == node.Values().size());
 
     std::vector<wchar_t> name(info.cbMaxSubKeyLen + 2, L'\x7F');
     for (DWORD i = 0; i < info.cSubKeys; ++i) {
@@ -126,7 +126,7 @@ void CheckKey(const host::RegistryNode& node, HKEY hKey, PendingKeys& pending) {
         Require(name[cchName] == L'\0' && std::wcslen(name.data()) == cchName);
         Require(name[info.cbMaxSubKeyLen + 1] == L'\x7F');
         Require(std::wmemchr(name.data(), L'\\', cchName) == nullptr);
-        const host::RegistryNode* pChild = node.FindChild(name.data());
+        host::RegistryNode* pChild = node.FindChild(name.data());
         HKEY hSubKey = nullptr;
         Require(pChild && RegOpenKeyExW(hKey, name.data(), 0, KEY_READ, &hSubKey) == ERROR_SUCCESS);
         pending.emplace_back(pChild, hSubKey);
@@ -144,7 +144,7 @@ void CheckKey(const host::RegistryNode& node, HKEY hKey, PendingKeys& pending) {
     Require(key.Open() == ERROR_SUCCESS);
     Require(key.GetInfo().cSubKeys == info.cSubKeys && key.m_vecSubKeys.size() <= info.cSubKeys);
     for (const std::wstring& strSubKey : key.m_vecSubKeys) Require(!strSubKey.empty() && node.FindChild(strSubKey));
-    for (const host::RegistryValue& value : node.values) CheckValue(hKey, key, value, info);
+    for (const host::RegistryValue& value : node.Values()) CheckValue(hKey, key, value, info);
 }
 
 }  // namespace
