@@ -38,7 +38,7 @@ for target in "${targets[@]}"; do
   while [ "$SECONDS" -lt "$end" ]; do
     left=$((end - SECONDS))
     echo "== $target: fuzzing for ${left}s" | tee -a "$dir/campaign.log"
-    "$FUZZ_BUILD_DIR/$target" -max_total_time="$left" -print_final_stats=1 -timeout=10 \
+    "$FUZZ_BUILD_DIR/$target" -max_total_time="$left" -print_final_stats=1 -max_len="$FUZZ_MAX_LEN" -timeout=10 \
       $(fuzz_dict_option "$target") -artifact_prefix="$dir/findings/" "$dir/corpus" "${seeds[@]}" \
       >"$dir/last-run.log" 2>&1 || true
     cat "$dir/last-run.log" >>"$dir/campaign.log"
