@@ -1,14 +1,17 @@
 #include "common/text_format.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <vector>
 
 std::wstring FormatWideV(size_t nMaxChars, const wchar_t* pszFormat, va_list args) {
     // A C runtime may fail a format that does not fit, and leave the buffer
     // unterminated, so grow until it fits (within reason) and cut afterwards.
+    // Most messages are one short line: the first buffer is small.
     const size_t kLargest = size_t{1} << 24;
-    for (size_t size = nMaxChars + 1;; size *= 4) {
-        std::vector<wchar_t> buffer(size, L'\0');
+    std::vector<wchar_t> buffer;
+    for (size_t size = std::min<size_t>(256, nMaxChars + 1);; size *= 4) {
+        buffer.assign(size, L'\0');
         va_list copy;
         va_copy(copy, args);
         const int n = std::vswprintf(buffer.data(), size, pszFormat, copy);
