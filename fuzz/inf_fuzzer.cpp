@@ -1,8 +1,10 @@
-// Feeds arbitrary bytes, as the content of an INF file in a temporary image,
-// through everything the program asks of the INF reader and the matcher.
+// Feeds arbitrary bytes, as the content of an INF file of a temporary image
+// (served from memory), through everything the program asks of the INF
+// reader and the matcher.
 #include "inf/inf_file.h"
 #include "inf/model_matcher.h"
 
+#include "host_control.h"
 #include "tests/inf/inf_test_image.h"
 
 #include <cstdint>
@@ -36,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     // One image for the whole run, removed when the run ends.
     static const inftest::CScratchImage s_image;
     if (!s_image.IsReady()) std::abort();
-    CInfFile inf(s_image.AddFile("fuzz.inf", std::string(reinterpret_cast<const char*>(pData), nSize)));
+    host::ServeFileFromMemory(L"C:\\fuzz.inf", std::string(reinterpret_cast<const char*>(pData), nSize));
+    CInfFile inf(L"C:\\fuzz.inf");
     if (!inf.Load()) std::abort();  // an existing, readable file always loads
     inf.Parse();
 

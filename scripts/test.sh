@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the Linux
-# build's unit and end-to-end tests, the Windows cross build, the Windows
-# builds under Wine against the Linux build, and the INF reader's fuzzer for
-# about a minute.
+# build's unit and end-to-end tests, the same under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the Windows cross build, the Windows builds
+# under Wine against the Linux build, and every fuzz target for about two
+# minutes in all.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,6 +27,11 @@ echo "== Linux build and tests"
 cmake --preset host -DBUILD_TESTING=ON >/dev/null
 cmake --build --preset host
 ctest --preset host -j2
+
+echo "== The program and every test under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize
+ctest --preset sanitize -j2
 
 echo "== Windows executable (32-bit, cross build)"
 cmake --preset windows-x86 >/dev/null
@@ -51,7 +57,7 @@ elif [ "$wine_ok" = 0 ]; then
 fi
 
 if [ -x scripts/run-fuzz.sh ]; then
-  echo "== INF reader fuzzing"
+  echo "== Fuzzing"
   scripts/run-fuzz.sh
 fi
 echo "test.sh: all passed"

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +39,19 @@ bool WriteAll(int fd, const char* data, size_t size) {
         size -= static_cast<size_t>(n);
     }
     return true;
+}
+
+// A file served from memory, as a descriptor the reads treat like any other.
+int OpenServedFile(const std::string& bytes) {
+    const int fd = memfd_create("served", MFD_CLOEXEC);
+    if (fd < 0) return -1;
+    if (!WriteAll(fd, bytes.data(), bytes.size()) || lseek(fd, 0, SEEK_SET) != 0) {
+        const int err = errno;
+        close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
@@ -180,18 +194,25 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return INVALID_HANDLE_VALUE;
     }
-    host::ResolvedPath path;
-    if (!Resolve("CreateFileW", lpFileName, &path)) return INVALID_HANDLE_VALUE;
-    if (path.eDevice == host::DosDevice::Null) return host::RegisterHandle(new host::FileObject());  // reads nothing
-    if (path.eDevice == host::DosDevice::Other || !path.bExists) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
+    int fd = -1;
+    const auto& served = host::Image().servedFiles;
+    const auto it = served.empty() || !lpFileName ? served.end() : served.find(host::FoldCase(lpFileName));
+    if (it != served.end()) {
+        fd = OpenServedFile(it->second);
+    } else {
+        host::ResolvedPath path;
+        if (!Resolve("CreateFileW", lpFileName, &path)) return INVALID_HANDLE_VALUE;
+        if (path.eDevice == host::DosDevice::Null) return host::RegisterHandle(new host::FileObject());  // reads nothing
+        if (path.eDevice == host::DosDevice::Other || !path.bExists) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+        }
+        if (path.bIsDirectory) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        fd = open(path.strHost.c_str(), O_RDONLY | O_CLOEXEC);
     }
-    if (path.bIsDirectory) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    const int fd = open(path.strHost.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         SetLastError(host::Win32ErrorFromErrno(errno));
         return INVALID_HANDLE_VALUE;

@@ -5,6 +5,7 @@
 #include "platform_api.h"
 
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -12,7 +13,22 @@ namespace host {
 // files of DIR/registry, applied in file-name order. False with a one-line
 // reason when DIR is not a usable image.
 bool LoadImage(const std::string& dir, std::string* pError);
+
+// A registry file as LoadImage reads it: its name (for error lines) and bytes.
+struct RegistryFileBytes {
+    std::string strName;
+    std::string bytes;
+};
+// LoadImage with the registry given in memory instead of DIR/registry, the
+// files applied in the order given: serves a registry without writing files.
+bool LoadImageWithRegistry(const std::string& dir, const std::vector<RegistryFileBytes>& files,
+                           std::string* pError);
 void UnloadImage();
+
+// Hands BYTES to CreateFileW for the Windows path PATH (compared ignoring
+// case) in place of the image's file, until the image is unloaded: feeds a
+// file reader without a file system round trip.
+void ServeFileFromMemory(const std::wstring& path, std::string bytes);
 
 // The local time GetLocalTime reports from now on.
 void PinClock(WORD wHour, WORD wMinute, WORD wSecond);

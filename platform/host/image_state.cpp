@@ -137,6 +137,19 @@ bool LoadRegistryFolder(ImageState& image, const std::string& dir, const std::st
     return true;
 }
 
+// What every way of loading ends with: the machine's facts from its
+// registry, and the output folder.
+bool FinishLoad(ImageState& image, const std::string& root, std::string* pError) {
+    image.strRoot = root;
+    ReadMachineFacts(image);
+    if (!PrepareOutputFolder(image, pError)) {
+        UnloadImage();
+        return false;
+    }
+    image.bLoaded = true;
+    return true;
+}
+
 }  // namespace
 
 bool LoadImage(const std::string& dir, std::string* pError) {
@@ -164,14 +177,26 @@ bool LoadImage(const std::string& dir, std::string* pError) {
         UnloadImage();
         return false;
     }
-    image.strRoot = root;
-    ReadMachineFacts(image);
-    if (!PrepareOutputFolder(image, pError)) {
-        UnloadImage();
+    return FinishLoad(image, root, pError);
+}
+
+bool LoadImageWithRegistry(const std::string& dir, const std::vector<RegistryFileBytes>& files,
+                           std::string* pError) {
+    UnloadImage();
+    ImageState& image = Image();
+    std::string root = dir;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    if (!IsDirectory(root + "/drive_c")) {
+        *pError = "\"" + dir + "\" is not a Windows image: it has no drive_c folder";
         return false;
     }
-    image.bLoaded = true;
-    return true;
+    for (const RegistryFileBytes& file : files) {
+        if (!ApplyRegText(file.bytes, file.strName, image.registry, pError)) {
+            UnloadImage();
+            return false;
+        }
+    }
+    return FinishLoad(image, root, pError);
 }
 
 void UnloadImage() {
@@ -192,6 +217,11 @@ void UnloadImage() {
     image.bNamedInstall = false;
     image.installDrive = 0;
     image.installParts.clear();
+    image.servedFiles.clear();
+}
+
+void ServeFileFromMemory(const std::wstring& path, std::string bytes) {
+    Image().servedFiles[FoldCase(path)] = std::move(bytes);
 }
 
 void PinClock(WORD wHour, WORD wMinute, WORD wSecond) {

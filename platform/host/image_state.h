@@ -5,6 +5,7 @@
 #include "platform_api.h"
 #include "registry_tree.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@ struct ImageState {
     std::vector<std::wstring> installParts;
     std::vector<std::string> args;
     std::string strStartupError;  // reported by the framework initialisation
+    std::map<std::wstring, std::string> servedFiles;  // by folded Windows path
 };
 
 ImageState& Image();

@@ -10,6 +10,8 @@
 namespace host {
 namespace {
 
+const size_t kMaxKeyDepth = 512;
+
 bool IsValidUtf8(const std::string& bytes) {
     std::wstring decoded = WideFromUtf8(bytes);
     if (decoded.find(L'\uFFFD') == std::wstring::npos) return true;
@@ -161,6 +163,12 @@ bool RegFileParser::HandleKeyLine(const std::wstring& line) {
         bDelete = true;
         path.erase(0, 1);
     }
+    // Names travel through the registry functions as terminated texts, so a
+    // NUL inside one would cut it there and name another key.
+    if (path.find(L'\0') != std::wstring::npos) return Fail("a key name holds a NUL character");
+    // Windows nests keys 512 levels deep at most; a deeper path is no key
+    // it could hold, and the tree would be too deep to take apart safely.
+    if (SplitRegistryPath(path).size() > kMaxKeyDepth + 1) return Fail("a key path deeper than 512 levels");
     size_t slash = path.find(L'\\');
     std::wstring root = path.substr(0, slash);
     std::wstring rest = slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1);
@@ -256,6 +264,7 @@ bool RegFileParser::HandleValueLine(const std::wstring& line) {
     } else if (!ReadQuoted(line, &pos, &value.strName)) {
         return false;
     }
+    if (value.strName.find(L'\0') != std::wstring::npos) return Fail("a value name holds a NUL character");
     while (pos < line.size() && (line[pos] == L' ' || line[pos] == L'\t')) ++pos;
     if (pos >= line.size() || line[pos] != L'=') return Fail("a value name must be followed by '='");
     std::wstring data = TrimLeft(line.substr(pos + 1));
@@ -315,15 +324,23 @@ bool ApplyRegText(const std::string& bytes, const std::string& name, RegistryTre
     return parser.Run(pError);
 }
 
-bool ApplyRegFile(const std::string& path, RegistryTree& tree, std::string* pError) {
+bool ReadRegFile(const std::string& path, std::string* pBytes, std::string* pError) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         *pError = path + ": cannot be read";
         return false;
     }
+    // An empty file inserts nothing, which the stream counts as a failure;
+    // the reader then says what is wrong with it.
     std::ostringstream bytes;
     bytes << in.rdbuf();
-    return ApplyRegText(bytes.str(), path, tree, pError);
+    *pBytes = bytes.str();
+    return true;
+}
+
+bool ApplyRegFile(const std::string& path, RegistryTree& tree, std::string* pError) {
+    std::string bytes;
+    return ReadRegFile(path, &bytes, pError) && ApplyRegText(bytes, path, tree, pError);
 }
 
 }  // namespace host

@@ -11,6 +11,7 @@ namespace host {
 // (UTF-16LE with its FF FE mark, or UTF-8) or "REGEDIT4". Keys outside
 // HKEY_LOCAL_MACHINE are read and ignored. On a malformed line nothing more
 // is applied and *pError says "<name>:<line>: <reason>".
+bool ReadRegFile(const std::string& path, std::string* pBytes, std::string* pError);
 bool ApplyRegFile(const std::string& path, RegistryTree& tree, std::string* pError);
 bool ApplyRegText(const std::string& bytes, const std::string& name, RegistryTree& tree, std::string* pError);
 

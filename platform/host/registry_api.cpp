@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
-#include <set>
+#include <map>
+#include <memory>
 
 // An open key: the node it names. Nodes live as long as the image.
 struct HKEY__ {
@@ -21,8 +22,10 @@ struct HKEY__ {
 
 namespace {
 
-std::set<HKEY>& OpenKeys() {
-    static std::set<HKEY> keys;
+// Open keys, owned here: a key whose closing failed stays open, as on
+// Windows, and is freed with the rest when the process ends.
+std::map<HKEY, std::unique_ptr<HKEY__>>& OpenKeys() {
+    static std::map<HKEY, std::unique_ptr<HKEY__>> keys;
     return keys;
 }
 
@@ -74,9 +77,10 @@ LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY 
         node = node->FindChild(part);
         if (!node) return ERROR_FILE_NOT_FOUND;
     }
-    HKEY handle = new HKEY__{};
-    handle->pNode = node;
-    OpenKeys().insert(handle);
+    auto key = std::make_unique<HKEY__>();
+    key->pNode = node;
+    HKEY handle = key.get();
+    OpenKeys().emplace(handle, std::move(key));
     *phkResult = handle;
     return ERROR_SUCCESS;
 }
@@ -180,7 +184,6 @@ LONG RegCloseKey(HKEY hKey) {
     DWORD code = 0;
     if (host::TakeFault("RegCloseKey", hKey->pNode->strName, &code)) return static_cast<LONG>(code);
     OpenKeys().erase(it);
-    delete hKey;
     return ERROR_SUCCESS;
 }
 

@@ -166,6 +166,32 @@ TEST_F(FileApiTest, NtPrefixedPathsNameTheSameFiles) {
     EXPECT_EQ(GetFileAttributesW(L"\\??\\c:\\target"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 
+// The fuzz targets feed readers this way: the bytes come back through the
+// file functions in place of the image's file, until the image goes.
+TEST_F(FileApiTest, AFileServedFromMemoryReadsInPlaceOfTheImagesFile) {
+    auto readAll = [](const wchar_t* pszPath) {
+        HANDLE hFile = CreateFileW(pszPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (hFile == INVALID_HANDLE_VALUE) return std::string("<none>");
+        LARGE_INTEGER size{};
+        EXPECT_TRUE(GetFileSizeEx(hFile, &size));
+        std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+        DWORD nRead = 0;
+        EXPECT_TRUE(ReadFile(hFile, &bytes[0], static_cast<DWORD>(bytes.size()), &nRead, nullptr));
+        EXPECT_EQ(nRead, bytes.size());
+        CloseHandle(hFile);
+        return bytes;
+    };
+    host::ServeFileFromMemory(L"C:\\Windows\\Inf\\b.inf", std::string("from\0memory", 11));
+    host::ServeFileFromMemory(L"C:\\nowhere\\x.inf", "");
+    EXPECT_EQ(readAll(L"c:\\windows\\inf\\B.INF"), std::string("from\0memory", 11));
+    EXPECT_EQ(readAll(L"C:\\nowhere\\x.inf"), "");
+    EXPECT_EQ(readAll(L"C:\\Windows\\Inf\\A.INF"), "a");
+    EXPECT_EQ(image.Read("drive_c/Windows/Inf/b.inf"), "new");
+    image.Load();  // a new image serves its own files
+    EXPECT_EQ(readAll(L"C:\\Windows\\Inf\\b.inf"), "new");
+    EXPECT_EQ(readAll(L"C:\\nowhere\\x.inf"), "<none>");
+}
+
 TEST(SystemMessages, KnownCodesHaveTheWindowsTextUnknownOnesNone) {
     LPWSTR text = nullptr;
     ASSERT_GT(FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 2, 0,

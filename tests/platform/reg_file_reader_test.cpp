@@ -105,9 +105,24 @@ TEST(RegFileReader, Regedit4TextIsOneByteACharacter) {
     EXPECT_EQ(dwType, static_cast<DWORD>(REG_EXPAND_SZ));
 }
 
+std::string Repeat(const std::string& text, size_t nTimes) {
+    std::string out;
+    while (nTimes-- > 0) out += text;
+    return out;
+}
+
+TEST(RegFileReader, KeysNestAsDeepAsWindowsAllows) {
+    RegistryTree tree;
+    ASSERT_EQ(Apply("REGEDIT4\r\n[HKEY_LOCAL_MACHINE" + Repeat("\\k", 512) + "]\r\n", tree), "");
+    std::wstring path = L"k";
+    for (int i = 1; i < 512; ++i) path += L"\\k";
+    EXPECT_NE(tree.Find(path), nullptr);
+}
+
 TEST(RegFileReader, MalformedLinesNameFileAndLine) {
+    using namespace std::string_literals;  // for bodies that hold a NUL
     const struct {
-        const char* body;
+        std::string body;
         const char* error;
     } kCases[] = {
         {"[HKEY_LOCAL_MACHINE\\K]\r\n\"N\"=word:1", "t.reg:3: unrecognised value data"},
@@ -120,10 +135,13 @@ TEST(RegFileReader, MalformedLinesNameFileAndLine) {
         {"[HKEY_LOCAL_MACHINE\\K]\r\n\"N\"=hex:1g", "t.reg:3: a hex list holds \"1g\""},
         {"[HKEY_LOCAL_MACHINE\\K]\r\n\"N\"=hex:01,\\", "t.reg:3: the file ends inside a continued hex list"},
         {"[HKEY_LOCAL_MACHINE\\K]\r\nstray text", "t.reg:3: unrecognised line"},
+        {"[HKEY_LOCAL_MACHINE\\K\0L]"s, "t.reg:2: a key name holds a NUL character"},
+        {"[HKEY_LOCAL_MACHINE\\K]\r\n\"N\0M\"=\"1\""s, "t.reg:3: a value name holds a NUL character"},
+        {"[HKEY_LOCAL_MACHINE" + Repeat("\\k", 513) + "]", "t.reg:2: a key path deeper than 512 levels"},
     };
     for (const auto& c : kCases) {
         RegistryTree tree;
-        const std::string error = Apply(std::string("Windows Registry Editor Version 5.00\r\n") + c.body, tree);
+        const std::string error = Apply("Windows Registry Editor Version 5.00\r\n" + c.body, tree);
         EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.body << " gave: " << error;
     }
     RegistryTree tree;

@@ -130,6 +130,12 @@ std::string RegDword(const std::string& name, unsigned value) {
     return "\"" + Escape(name) + "\"=dword:" + digits + "\r\n";
 }
 
+std::string RegHex(const std::string& name, unsigned type, const std::string& bytes) {
+    char prefix[32];
+    std::snprintf(prefix, sizeof prefix, "\"=hex(%x):", type);
+    return "\"" + Escape(name) + prefix + HexList(bytes) + "\r\n";
+}
+
 TempFolder::TempFolder() : m_path(MakeTempFolder()) {}
 TempFolder::~TempFolder() {
     if (!m_path.empty()) RemoveTree(m_path);
@@ -169,9 +175,11 @@ bool TestImage::Exists(const std::string& relative) const {
 
 std::string TestImage::Read(const std::string& relative) const { return ReadHostFile(HostPath(relative)); }
 
-std::map<std::string, std::string> TestImage::Snapshot() const {
+std::map<std::string, std::string> TestImage::Snapshot() const { return SnapshotFolder(m_root); }
+
+std::map<std::string, std::string> SnapshotFolder(const std::string& root) {
     std::map<std::string, std::string> files;
-    Walk(m_root, "", &files);
+    Walk(root, "", &files);
     return files;
 }
 

@@ -14,6 +14,8 @@ std::string RegString(const std::string& name, const std::string& value);
 std::string RegExpandString(const std::string& name, const std::string& value);
 std::string RegMultiString(const std::string& name, const std::vector<std::string>& values);
 std::string RegDword(const std::string& name, unsigned value);
+// "name"=hex(type):bytes, the bytes as given.
+std::string RegHex(const std::string& name, unsigned type, const std::string& bytes);
 
 enum class RegEncoding { Utf16, Utf8 };
 
@@ -81,6 +83,8 @@ private:
 };
 
 std::string ReadHostFile(const std::string& path);
+// Every file (path -> bytes) and folder (path + "/" -> "") below a folder.
+std::map<std::string, std::string> SnapshotFolder(const std::string& root);
 void WriteHostFile(const std::string& path, const std::string& bytes);
 
 // The log's lines without their "HH:MM:SS - " stamps, split at CR LF.
