@@ -143,11 +143,10 @@ void RedirectSystem32(wchar_t drive, std::vector<std::wstring>* pParts) {
 }
 
 // Finds the entry of a host folder whose name equals the component ignoring
-// case; the exact spelling is tried first.
-bool FindEntry(const std::string& folder, const std::wstring& component, std::string* pName) {
+// case, and its status; the exact spelling is tried first.
+bool FindEntry(const std::string& folder, const std::wstring& component, std::string* pName, struct stat* pStat) {
     const std::string exact = Utf8FromWide(component);
-    struct stat st {};
-    if (lstat((folder + "/" + exact).c_str(), &st) == 0) {
+    if (lstat((folder + "/" + exact).c_str(), pStat) == 0) {
         *pName = exact;
         return true;
     }
@@ -164,7 +163,7 @@ bool FindEntry(const std::string& folder, const std::wstring& component, std::st
         }
     }
     closedir(d);
-    return bFound;
+    return bFound && lstat((folder + "/" + *pName).c_str(), pStat) == 0;
 }
 
 }  // namespace
@@ -235,14 +234,13 @@ DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult) {
         // it is not a name of the image.
         if (parts[i] == L"." || parts[i] == L"..") return ERROR_INVALID_NAME;
         std::string name;
-        if (!FindEntry(current, parts[i], &name)) {
+        if (!FindEntry(current, parts[i], &name, &st)) {
             if (!bLast) return ERROR_PATH_NOT_FOUND;
             pResult->dwAttributes = 0;
             pResult->strHost = current + "/" + Utf8FromWide(parts[i]);
             return ERROR_SUCCESS;
         }
         current += "/" + name;
-        if (lstat(current.c_str(), &st) != 0) return Win32ErrorFromErrno(errno);
         if (S_ISLNK(st.st_mode)) return ERROR_ACCESS_DENIED;
         bIsDirectory = S_ISDIR(st.st_mode);
         pResult->dwAttributes = AttributesFromMode(st.st_mode);
