@@ -11,9 +11,10 @@
 
 namespace host {
 
-std::string FindEntryNoCase(const std::string& folder, const std::string& name) {
+std::string FindEntryNoCase(const std::string& folder, const std::string& name, struct stat* pStat) {
     struct stat st {};
-    if (lstat((folder + "/" + name).c_str(), &st) == 0) return name;
+    if (!pStat) pStat = &st;
+    if (lstat((folder + "/" + name).c_str(), pStat) == 0) return name;
     DIR* d = opendir(folder.c_str());
     if (!d) return std::string();
     const std::wstring wanted = WideFromUtf8(name);
@@ -27,6 +28,7 @@ std::string FindEntryNoCase(const std::string& folder, const std::string& name) 
         }
     }
     closedir(d);
+    if (!found.empty() && lstat((folder + "/" + found).c_str(), pStat) != 0) found.clear();
     return found;
 }
 

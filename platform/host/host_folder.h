@@ -1,6 +1,8 @@
 // Looking up and reading files of the host by the rules Windows names follow.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -8,8 +10,9 @@
 namespace host {
 
 // The name of the entry of a host folder that equals `name` ignoring case
-// (the exact spelling first); empty when there is none.
-std::string FindEntryNoCase(const std::string& folder, const std::string& name);
+// (the exact spelling first); empty when there is none. With pStat, the
+// entry's own status (links not followed) is left there.
+std::string FindEntryNoCase(const std::string& folder, const std::string& name, struct stat* pStat = nullptr);
 
 // Reads a regular file whole. False with *pError (naming the file) when it
 // cannot be read or is larger than nMaxBytes.

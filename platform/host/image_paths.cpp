@@ -1,10 +1,11 @@
 #include "image_paths.h"
 
+#include "host_folder.h"
+
 #include "image_state.h"
 #include "output_folder.h"
 #include "wide_text.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -142,29 +143,6 @@ void RedirectSystem32(wchar_t drive, std::vector<std::wstring>* pParts) {
     parts[n] = L"SysWOW64";
 }
 
-// Finds the entry of a host folder whose name equals the component ignoring
-// case, and its status; the exact spelling is tried first.
-bool FindEntry(const std::string& folder, const std::wstring& component, std::string* pName, struct stat* pStat) {
-    const std::string exact = Utf8FromWide(component);
-    if (lstat((folder + "/" + exact).c_str(), pStat) == 0) {
-        *pName = exact;
-        return true;
-    }
-    DIR* d = opendir(folder.c_str());
-    if (!d) return false;
-    bool bFound = false;
-    while (dirent* entry = readdir(d)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        if (EqualsNoCase(WideFromUtf8(name), component)) {
-            *pName = name;
-            bFound = true;
-            break;
-        }
-    }
-    closedir(d);
-    return bFound && lstat((folder + "/" + *pName).c_str(), pStat) == 0;
-}
 
 }  // namespace
 
@@ -233,8 +211,8 @@ DWORD ResolveImagePath(const std::wstring& path, ResolvedPath* pResult) {
         // Normalisation leaves no "." or ".." to look up; should one come,
         // it is not a name of the image.
         if (parts[i] == L"." || parts[i] == L"..") return ERROR_INVALID_NAME;
-        std::string name;
-        if (!FindEntry(current, parts[i], &name, &st)) {
+        const std::string name = FindEntryNoCase(current, Utf8FromWide(parts[i]), &st);
+        if (name.empty()) {
             if (!bLast) return ERROR_PATH_NOT_FOUND;
             pResult->dwAttributes = 0;
             pResult->strHost = current + "/" + Utf8FromWide(parts[i]);
