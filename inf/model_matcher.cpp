@@ -293,7 +293,6 @@ void ReadDriverVer(CInfFile& inf, const InfEntryRef& entry, bool bFromInstallSec
     wchar_t* pszCopy = szWork;
     if (!bFromInstallSection) {
         strWhole.assign(TextOrEmpty(entry.Value()));
-        strWhole.push_back(L'\0');
         pszCopy = &strWhole[0];
     } else {
         CopyWorkText(entry.Value(), szWork);

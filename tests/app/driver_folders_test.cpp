@@ -12,10 +12,7 @@ namespace {
 class DriverFoldersTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::BuildMachine(image);
-        image.Load();
-        test::ResetGlobals();
-        g_strInstallDir = L"C:\\Program Files\\Tessaro\\Pelvane\\";
+        test::ServeMachineWithInstallationFound(image);
     }
     std::string Drivers(const std::string& below) const {
         return std::string(test::kInstallFolder) + "/Tessaro/Drivers/" + below;

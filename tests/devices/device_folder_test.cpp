@@ -69,10 +69,7 @@ TEST(FileNames, PlainNamesAreThoseThatStayOneFileOfTheirFolder) {
 class DeviceFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::BuildMachine(image);
-        image.Load();
-        test::ResetGlobals();
-        g_strInstallDir = L"C:\\Program Files\\Tessaro\\Pelvane\\";
+        test::ServeMachineWithInstallationFound(image);
         ASSERT_TRUE(CreateDriverFolders());
     }
     test::TestImage image;

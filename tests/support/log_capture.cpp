@@ -34,4 +34,11 @@ void ResetGlobals() {
     g_bTargetIsX64 = 0;
 }
 
+void ServeMachineWithInstallationFound(TestImage& image) {
+    BuildMachine(image);
+    image.Load();
+    ResetGlobals();
+    g_strInstallDir = L"C:\\Program Files\\Tessaro\\Pelvane\\";
+}
+
 }  // namespace test

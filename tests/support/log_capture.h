@@ -24,4 +24,8 @@ private:
 // Resets the process-wide state a run writes.
 void ResetGlobals();
 
+// Builds the usual machine in the image, serves it, and leaves the
+// process-wide state as a run has it once stage 1 found the installation.
+void ServeMachineWithInstallationFound(TestImage& image);
+
 }  // namespace test
